@@ -1,0 +1,173 @@
+#include "app/dispatch.h"
+
+#include <windows.h>
+#include <wchar.h>
+#include <stdlib.h>
+
+#include "app/report.h"
+#include "app/settings.h"
+#include "diag/dump.h"
+#include "press/driver.h"
+#include "uia/normalize.h"
+#include "uia/uia_client.h"
+#include "windows/discovery.h"
+#include "windows/window_handling.h"
+
+static const char USAGE_LINE[] =
+    "Usage: KestrovV6-Play.exe press|find|minimize|show|dump [--profile NAME] [--timeout SECONDS] "
+    "[--hide] [--front TITLE] [--shot FILE.bmp]";
+
+typedef BOOL(WINAPI* SetDpiContext)(HANDLE);
+
+// Per-monitor awareness first, so that the pixels read and the points clicked
+// are the same physical pixels. Older systems lack the call: go on without.
+static void become_dpi_aware()
+{
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    if (!user32)
+        return;
+    FARPROC found = GetProcAddress(user32, "SetProcessDpiAwarenessContext");
+    if (!found)
+        return;
+    SetDpiContext set_context;
+    static_assert(sizeof set_context == sizeof found, "function pointer sizes differ");
+    memcpy(&set_context, &found, sizeof found);
+    set_context((HANDLE)(LONG_PTR)-4);  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+}
+
+static void copy_setting(wchar_t* destination, const wchar_t* value)
+{
+    wcsncpy(destination, value, SETTING_TEXT_CAPACITY - 1);
+    destination[SETTING_TEXT_CAPACITY - 1] = 0;
+}
+
+void read_options(int argc, wchar_t** argv, CommandOptions* options)
+{
+    options->timeout_seconds = DEFAULT_TIMEOUT_SECONDS;
+    options->shot = nullptr;
+    int i = 2;
+    while (i < argc) {
+        const wchar_t* word = argv[i];
+        int has_value = i + 1 < argc;
+        if (has_value && wcscmp(word, L"--profile") == 0) {
+            copy_setting(profile_name, argv[i + 1]);
+            i += 2;
+        } else if (has_value && wcscmp(word, L"--timeout") == 0) {
+            options->timeout_seconds = _wtoi(argv[i + 1]);
+            i += 2;
+        } else if (has_value && wcscmp(word, L"--shot") == 0) {
+            options->shot = argv[i + 1];
+            i += 2;
+        } else if (wcscmp(word, L"--hide") == 0) {
+            hide_mode = 1;
+            i += 1;
+        } else if (has_value && wcscmp(word, L"--front") == 0) {
+            copy_setting(front_title, argv[i + 1]);
+            i += 2;
+        } else {
+            i += 1;  // unknown words, stray values and a last value option
+        }
+    }
+}
+
+int limit_timeout(int seconds)
+{
+    if (seconds > MAX_TIMEOUT_SECONDS)
+        seconds = MAX_TIMEOUT_SECONDS;
+    if (seconds <= 0)
+        seconds = 1;
+    return seconds;
+}
+
+static int run_minimize()
+{
+    LauncherWindows found;
+    find_launcher_windows(&found);
+    int minimized = 0;
+    for (int i = 0; i < found.count; i++) {
+        if (!IsIconic(found.windows[i])) {
+            ShowWindow(found.windows[i], SW_SHOWMINNOACTIVE);
+            minimized++;
+        }
+        unhide_window(found.windows[i]);
+    }
+    report("MINIMIZED %d", minimized);
+    return 0;
+}
+
+static int run_show()
+{
+    LauncherWindows found;
+    HWND best = find_launcher_windows(&found);
+    for (int i = 0; i < found.count; i++)
+        unhide_window(found.windows[i]);
+    if (best) {
+        if (IsIconic(best))
+            ShowWindow(best, SW_RESTORE);
+        bring_to_front(best);
+    }
+    report("SHOWN %d", found.count);
+    return 0;
+}
+
+static int run_close()
+{
+    LauncherWindows found;
+    find_launcher_windows(&found);
+    for (int i = 0; i < found.count; i++) {
+        unhide_window(found.windows[i]);
+        PostMessageW(found.windows[i], WM_CLOSE, 0, 0);
+    }
+    report("CLOSED %d", found.count);
+    return 0;
+}
+
+int run_tool(int argc, wchar_t** argv)
+{
+    become_dpi_aware();
+    if (argc <= 1) {
+        report("%s", USAGE_LINE);
+        return 1;
+    }
+    CommandOptions options;
+    read_options(argc, argv, &options);
+    normalize_text(profile_name, profile_pattern, SETTING_TEXT_CAPACITY);
+
+    const wchar_t* command = argv[1];
+    if (wcscmp(command, L"minimize") == 0)
+        return run_minimize();
+    if (wcscmp(command, L"show") == 0)
+        return run_show();
+    if (wcscmp(command, L"close") == 0)
+        return run_close();
+
+    HRESULT joined = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (FAILED(joined)) {
+        automation_status = joined;
+    } else {
+        automation_status = CoCreateInstance(CLSID_CUIAutomation, nullptr, CLSCTX_INPROC_SERVER,
+                                             IID_IUIAutomation, (void**)&automation);
+        if (FAILED(automation_status))
+            automation = nullptr;
+    }
+
+    int code;
+    if (wcscmp(command, L"press") == 0 || wcscmp(command, L"find") == 0) {
+        find_only = wcscmp(command, L"find") == 0;
+        code = run_press(limit_timeout(options.timeout_seconds));
+    } else if (wcscmp(command, L"dump") == 0) {
+        code = run_dump(options.shot);
+    } else {
+        report("ERROR unknown command %s", to_utf8(command));
+        code = 1;
+    }
+
+    if (automation) {
+        automation->Release();
+        automation = nullptr;
+    }
+    // Leave COM only when this call joined it (S_OK or S_FALSE).
+    if (SUCCEEDED(joined))
+        CoUninitialize();
+    return code;
+}

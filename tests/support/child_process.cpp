@@ -1,0 +1,127 @@
+#include "support/child_process.h"
+
+std::wstring build_path(const wchar_t* file_name)
+{
+    wchar_t own[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, own, MAX_PATH);
+    std::wstring path(own, length);
+    size_t slash = path.find_last_of(L"\\/");
+    return path.substr(0, slash + 1) + file_name;
+}
+
+std::wstring quote_argument(const std::wstring& argument)
+{
+    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos)
+        return argument;
+    std::wstring quoted = L"\"";
+    for (size_t i = 0;; i++) {
+        size_t backslashes = 0;
+        while (i < argument.size() && argument[i] == L'\\') {
+            backslashes++;
+            i++;
+        }
+        if (i == argument.size()) {
+            quoted.append(backslashes * 2, L'\\');
+            break;
+        }
+        if (argument[i] == L'"')
+            quoted.append(backslashes * 2 + 1, L'\\');
+        else
+            quoted.append(backslashes, L'\\');
+        quoted.push_back(argument[i]);
+    }
+    quoted.push_back(L'"');
+    return quoted;
+}
+
+ChildResult run_program(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                        DWORD timeout_ms)
+{
+    ChildResult result{-1, 0, std::string()};
+    std::wstring command = quote_argument(program);
+    for (const std::wstring& argument : arguments)
+        command += L" " + quote_argument(argument);
+
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE read_end = nullptr, write_end = nullptr;
+    if (!CreatePipe(&read_end, &write_end, &inherit, 0))
+        return result;
+    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = write_end;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION process;
+    std::vector<wchar_t> line(command.begin(), command.end());
+    line.push_back(0);
+    BOOL started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                  nullptr, &startup, &process);
+    CloseHandle(write_end);
+    if (!started) {
+        CloseHandle(read_end);
+        return result;
+    }
+    CloseHandle(process.hThread);
+
+    ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    char chunk[4096];
+    for (;;) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(read_end, nullptr, 0, nullptr, &available, nullptr))
+            break;  // the writer has gone and everything was read
+        if (available > 0) {
+            DWORD got = 0;
+            if (!ReadFile(read_end, chunk, available < sizeof chunk ? available : sizeof chunk, &got, nullptr))
+                break;
+            result.output.append(chunk, got);
+            continue;
+        }
+        if (GetTickCount64() > deadline) {
+            TerminateProcess(process.hProcess, 1);
+            result.timed_out = 1;
+            break;
+        }
+        Sleep(5);
+    }
+    CloseHandle(read_end);
+    WaitForSingleObject(process.hProcess, 10000);
+    DWORD code = (DWORD)-1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    result.exit_code = result.timed_out ? -1 : (int)code;
+    return result;
+}
+
+ChildResult run_tool_exe(const std::vector<std::wstring>& arguments, DWORD timeout_ms)
+{
+    return run_program(build_path(L"KestrovV6-Play.exe"), arguments, timeout_ms);
+}
+
+std::vector<std::string> output_lines(const std::string& output)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < output.size()) {
+        size_t end = output.find('\n', start);
+        if (end == std::string::npos)
+            end = output.size();
+        std::string line = output.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string narrow(const std::wstring& text)
+{
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr, nullptr);
+    std::string out((size_t)bytes, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &out[0], bytes, nullptr, nullptr);
+    return out;
+}

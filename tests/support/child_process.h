@@ -1,0 +1,33 @@
+// Starting programs from tests: the tool itself and the fixtures next to it.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct ChildResult {
+    int exit_code;        // -1 when the program could not start or timed out
+    int timed_out;        // 1 when it was ended after the time limit
+    std::string output;   // everything it wrote to standard output
+};
+
+// Full path of a file next to the running test program.
+std::wstring build_path(const wchar_t* file_name);
+
+// Quotes one argument the way CommandLineToArgvW reads it back.
+std::wstring quote_argument(const std::wstring& argument);
+
+// Runs a program with arguments, collects its standard output and waits for
+// it to end; after `timeout_ms` it is terminated.
+ChildResult run_program(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                        DWORD timeout_ms = 60000);
+
+// Runs KestrovV6-Play.exe with the given arguments.
+ChildResult run_tool_exe(const std::vector<std::wstring>& arguments, DWORD timeout_ms = 60000);
+
+// The output cut into lines, each without its CR LF.
+std::vector<std::string> output_lines(const std::string& output);
+
+// UTF-8 of a wide string, for comparisons with report lines.
+std::string narrow(const std::wstring& text);
