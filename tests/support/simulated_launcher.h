@@ -1,0 +1,62 @@
+// Driving the simulated Minecraft Launcher (tests/fixtures/simulated_launcher.cpp,
+// built as MinecraftLauncher.exe) from tests, in its own process.
+//
+// Its arguments, all optional:
+//   --title TEXT            window title (default "Minecraft Launcher")
+//   --x N --y N             window position (default 100, 80)
+//   --width N --height N    outer window size (default 1000 x 700)
+//   --windows N             N top-level windows instead of one (titles "TEXT", "TEXT 2", ...)
+//   --minimized             start minimised (not activated)
+//   --layered               WS_EX_LAYERED at alpha 255 from the start
+//   --chrome-child          a child of class "Chrome_RenderWidgetHostHWND" that covers
+//                           the client area and paints and takes clicks like the parent
+//   --children N            a chain of N nested plain child windows (class "KV6Child") in the
+//                           top-left corner; --hidden-child adds one more that is not visible
+//   --no-button             no Play button
+//   --button L,T,W,H        the button's client rectangle (default: 300 x 64, centred, 120
+//                           above the client bottom)
+//   --button-colour RRGGBB  default 27873e; the caption is white pixels on it
+//   --marker                a 12 x 12 patch of the profile-marker colour (c832c8) left of the button
+//   --on-click ACTION       start-java (default) | close | hide-button | ignore
+//   --accept KIND           which clicks count: any (default) | posted | real
+//   --java-ms N             how long the started javaw.exe lives (default 30000)
+//   --hang-after-ms N       stop pumping messages N ms after start (the window hangs)
+//   --hang-on-click         stop pumping messages after a click was taken
+//   --log FILE              append one line per received key or mouse message and action:
+//                             "KEYDOWN|KEYUP <vk hex> <lparam hex 8 digits> main|chrome real|posted"
+//                             "LBUTTONDOWN|LBUTTONUP|MOUSEMOVE <x> <y> main|chrome|child real|posted"
+//                             "CLICK real|posted" then "ACTION start-java <pid>|close|hide-button|ignore"
+//   --lifetime-ms N         exits by itself after N ms (default 120000)
+// It paints a dark background (1b1d20), the button and the marker on WM_PAINT and
+// WM_PRINTCLIENT.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct SimulatedLauncher {
+    PROCESS_INFORMATION process;
+    HWND window;            // the first top-level window, once it shows
+    std::wstring log_path;  // the --log file (made up by start_launcher)
+};
+
+// Starts `exe_name` (next to the test program; MinecraftLauncher.exe by
+// default) with `arguments` plus a --log file, waits up to 10 s for its first
+// visible top-level window. 1 on success.
+int start_launcher(SimulatedLauncher* launcher, const std::vector<std::wstring>& arguments,
+                   const wchar_t* exe_name = L"MinecraftLauncher.exe");
+// Ends the process (by its id) and waits for it; removes the log file.
+void stop_launcher(SimulatedLauncher* launcher);
+// Every top-level window of the launcher's process, in Z order.
+std::vector<HWND> launcher_windows(const SimulatedLauncher* launcher);
+// The log so far, as lines.
+std::vector<std::string> launcher_log(const SimulatedLauncher* launcher);
+// Pumps this thread's messages and sleeps until `ms` have passed.
+void pump_for(DWORD ms);
+// The default button's client rectangle for a window of the default size.
+RECT default_button_rect();
+// Ends the javaw.exe processes that the launcher's clicks started (their ids
+// are in its log); stop_launcher calls it too.
+void end_started_java(const SimulatedLauncher* launcher);
