@@ -1,11 +1,164 @@
 #include "press/driver.h"
 
-#include "app/report.h"
+#include <string.h>
 
-// Placeholder until the press engine lands: the search always times out.
+#include "app/report.h"
+#include "app/settings.h"
+#include "press/clock.h"
+#include "press/locate.h"
+#include "press/press.h"
+#include "windows/discovery.h"
+#include "windows/java_watch.h"
+#include "windows/window_handling.h"
+
+enum {
+    NO_WINDOW_POLL_MS = 400,
+    NO_WINDOW_POLL_HIDDEN_MS = 40,  // short, so the launcher never shows for long
+    NO_TARGET_POLL_MS = 500,
+    NO_TARGET_POLL_HIDDEN_MS = 250,
+    ACTED_POLL_MS = 900,
+    RESTORED_WAIT_MS = 300,
+    WATCH_MS = 12000,
+    WATCH_POLL_MS = 600,
+    MAX_REPRESSES = 2,
+};
+
+static void release_target(PlayTarget* target)
+{
+    if (target->element)
+        target->element->Release();
+    target->element = nullptr;
+}
+
+static void report_window(HWND window)
+{
+    RECT r = {0, 0, 0, 0};
+    GetWindowRect(window, &r);
+    wchar_t title[TITLE_CAPACITY];
+    title[0] = 0;
+    GetWindowTextW(window, title, TITLE_CAPACITY);
+    title[TITLE_CAPACITY - 1] = 0;
+    report("WINDOW %ld %ld %ld %ld %s", r.left, r.top, r.right - r.left, r.bottom - r.top, to_utf8(title));
+}
+
+// After a confirmed press: wait for the game or the window to close, and
+// press again only when this tool itself cleared a pop-up in the meantime.
+static void watch_after_press(HWND window, LocateState* state)
+{
+    uint64_t end = current_tick() + WATCH_MS;
+    int represses = 0;
+    int pending = 0;
+    while (current_tick() < end) {
+        wait_ms(WATCH_POLL_MS);
+        DWORD game = new_java_process();
+        if (game) {
+            report("GAME %lu", game);
+            return;
+        }
+        if (!IsWindow(window) || !IsWindowVisible(window))
+            return;
+        int popups_before = state->popup_closes;
+        int escapes_before = state->escape_count;
+        PlayTarget target;
+        int handled = 0;
+        const char* word = locate_play(window, state, &target, &handled);
+        if (state->popup_closes != popups_before || state->escape_count != escapes_before)
+            pending = 1;
+        if (word && pending && represses < MAX_REPRESSES) {
+            represses++;
+            pending = 0;
+            report("FOUND %s again", word);
+            press_target(window, &target);
+        }
+        release_target(&target);
+    }
+}
+
+static void bring_front_window()
+{
+    if (front_title[0] == 0)
+        return;
+    HWND front = FindWindowW(nullptr, front_title);
+    if (front)
+        bring_to_front(front);
+}
+
 int run_press(int timeout_seconds)
 {
-    (void)timeout_seconds;
+    uint64_t deadline = current_tick() + (uint64_t)timeout_seconds * 1000u;
+    LocateState state;
+    memset(&state, 0, sizeof state);
+    java_baseline.count = list_java_processes(java_baseline.pids);
+
+    HWND previous = nullptr;
+    int waiting_reported = 0;
+    while (current_tick() < deadline) {
+        LauncherWindows found;
+        HWND window = find_launcher_windows(&found);
+        if (!window) {
+            if (!waiting_reported)
+                report("WAITING window");
+            waiting_reported = 1;
+            wait_ms(hide_mode ? NO_WINDOW_POLL_HIDDEN_MS : NO_WINDOW_POLL_MS);
+            continue;
+        }
+        if (hide_mode) {
+            for (int i = 0; i < found.count && i < MAX_LAUNCHER_WINDOWS; i++)
+                hide_window(found.windows[i]);
+        }
+        if (IsIconic(window)) {
+            ShowWindow(window, SW_SHOWNOACTIVATE);
+            wait_ms(RESTORED_WAIT_MS);
+        }
+        if (window != previous) {
+            report_window(window);
+            state.tab_tried = 0;
+            state.java_tried = 0;
+            state.first_seen = 0;
+            state.candidate_since = 0;
+            state.first_seen = current_tick();
+        }
+
+        PlayTarget target;
+        int handled = 0;
+        const char* word = locate_play(window, &state, &target, &handled);
+        if (handled) {
+            wait_ms(ACTED_POLL_MS);
+            previous = window;
+            continue;
+        }
+        if (!word) {
+            wait_ms(hide_mode ? NO_TARGET_POLL_HIDDEN_MS : NO_TARGET_POLL_MS);
+            previous = window;
+            continue;
+        }
+
+        RECT r = target.rect;
+        if (target.in_client) {
+            POINT origin = {0, 0};
+            ClientToScreen(window, &origin);
+            OffsetRect(&r, origin.x, origin.y);
+        }
+        report("FOUND %s %ld %ld %ld %ld", word, r.left, r.top, r.right - r.left, r.bottom - r.top);
+        int pressed = find_only ? 1 : press_target(window, &target);
+        release_target(&target);
+        if (!pressed) {
+            report("STUCK");
+            if (hide_mode)
+                restore_windows(window);
+            return 4;
+        }
+        if (!find_only)
+            watch_after_press(window, &state);
+        // Nothing was pressed in find: the launcher must not stay invisible.
+        if (find_only && hide_mode)
+            restore_windows(window);
+        bring_front_window();
+        return 0;
+    }
+
     report("NOTFOUND");
-    return 2;
+    if (hide_mode)
+        restore_windows(previous);
+    return state.login_reported ? 3 : 2;
 }

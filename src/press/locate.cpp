@@ -1,0 +1,222 @@
+#include "press/locate.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "app/report.h"
+#include "app/settings.h"
+#include "press/clock.h"
+#include "uia/actions.h"
+#include "uia/classify.h"
+#include "uia/enumerate.h"
+#include "vision/capture.h"
+#include "vision/comparisons.h"
+#include "vision/green_button.h"
+#include "windows/window_handling.h"
+
+// Waits, all in milliseconds of the tick count; each is passed only when the
+// elapsed time is strictly greater.
+enum {
+    CANDIDATE_GRACE_MS = 2500,
+    PIXEL_FALLBACK_AFTER_MS = 3000,
+    ESCAPE_AFTER_MS = 5000,
+    ESCAPE_SPACING_MS = 4000,
+    MAX_ESCAPES_BEFORE = 2,      // a fourth Escape never goes out
+    MAX_POPUP_CLOSES_BEFORE = 5, // a seventh pop-up is looked past
+};
+
+static RECT from_rect(Rect r)
+{
+    RECT out = {r.left, r.top, r.right, r.bottom};
+    return out;
+}
+
+// Index of the dismiss button whose centre is nearest (city-block) to the
+// pop-up's centre; the first of equals stays. -1 when there is none.
+static int nearest_dismiss(const UiScan* scan)
+{
+    int best = -1;
+    long long best_distance = 0;
+    int cx = (scan->store_rect.left + scan->store_rect.right) / 2;
+    int cy = (scan->store_rect.top + scan->store_rect.bottom) / 2;
+    for (int i = 0; i < scan->dismiss_count && i < MAX_DISMISS; i++) {
+        const RECT* r = &scan->dismiss[i].rect;
+        int x = (r->left + r->right) / 2;
+        int y = (r->top + r->bottom) / 2;
+        long long distance = llabs((long long)x - cx) + llabs((long long)y - cy);
+        if (best < 0 || distance < best_distance) {
+            best = i;
+            best_distance = distance;
+        }
+    }
+    return best;
+}
+
+static void close_store_popup(HWND window, const UiScan* scan)
+{
+    int i = nearest_dismiss(scan);
+    if (i >= 0 && scan->dismiss[i].element) {
+        IUIAutomationElement* button = scan->dismiss[i].element;
+        if (activate_element(button, 0) || activate_element(button, 1)) {
+            report("POPUP closed with %s", to_utf8(scan->dismiss[i].name));
+            return;
+        }
+    }
+    send_escape(window);
+    report("POPUP closed with Escape");
+}
+
+static void report_not_selected(LocateState* state)
+{
+    if (!state->not_selected_reported)
+        report("NOT_SELECTED");
+    state->not_selected_reported = 1;
+}
+
+// Step with no Play candidate: a green button beside the profile marker, or
+// an Escape for a suspected pop-up. 1 when the target was filled.
+static int try_pixel_fallback(HWND window, LocateState* state, const UiScan* scan,
+                              PlayTarget* target, uint64_t now)
+{
+    if (scan->disabled_plays != 0 || now - state->first_seen <= PIXEL_FALLBACK_AFTER_MS)
+        return 0;
+    Capture picture;
+    memset(&picture, 0, sizeof picture);
+    if (!capture_window(window, &picture))
+        return 0;
+    int found = 0;
+    Rect box = {0, 0, 0, 0};
+    uint32_t colour = 0;
+    if (find_green_button(&picture, &box, &colour)) {
+        if (has_profile_marker(&picture, box)) {
+            target->in_client = 1;
+            target->rect = from_rect(box);
+            target->colour = colour;
+            target->element = nullptr;
+            found = 1;
+        } else {
+            report_not_selected(state);
+        }
+    } else if (!find_only && current_tick() - state->first_seen > ESCAPE_AFTER_MS &&
+               current_tick() - state->last_escape > ESCAPE_SPACING_MS &&
+               state->escape_count <= MAX_ESCAPES_BEFORE && scan->login_count == 0) {
+        send_escape(window);
+        state->escape_count++;
+        state->last_escape = current_tick();
+        report("POPUP? Escape");
+    }
+    release_capture(&picture);
+    return found;
+}
+
+// A candidate not beside the profile name counts once the marker shows
+// beside it, or beside a green button, in a fresh capture.
+static int confirm_candidate(HWND window, RECT screen_rect)
+{
+    Capture picture;
+    memset(&picture, 0, sizeof picture);
+    if (!capture_window(window, &picture))
+        return 0;
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    Rect client = {screen_rect.left - origin.x, screen_rect.top - origin.y,
+                   screen_rect.right - origin.x, screen_rect.bottom - origin.y};
+    int confirmed = has_profile_marker(&picture, client);
+    if (!confirmed) {
+        Rect box = {0, 0, 0, 0};
+        confirmed = find_green_button(&picture, &box, nullptr) && has_profile_marker(&picture, box);
+    }
+    release_capture(&picture);
+    return confirmed;
+}
+
+static void try_play_tab(IUIAutomationElement* tab)
+{
+    if (!activate_element(tab, 0) && !select_element(tab))
+        activate_element(tab, 1);
+}
+
+static void try_java_entry(IUIAutomationElement* entry)
+{
+    if (!select_element(entry) && !activate_element(entry, 0))
+        activate_element(entry, 1);
+}
+
+const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int* handled)
+{
+    memset(target, 0, sizeof *target);
+    *handled = 0;
+    // About 8 KB: lives on the stack for this pass only.
+    UiScan scan;
+    scan_launcher_ui(window, &scan);
+
+    if (scan.store_count != 0 && state->popup_closes <= MAX_POPUP_CLOSES_BEFORE) {
+        state->popup_closes++;
+        if (!find_only)
+            close_store_popup(window, &scan);
+        release_scan(&scan);
+        *handled = 1;
+        return nullptr;
+    }
+
+    uint64_t now = current_tick();
+    int beside = 0;
+    int chosen = choose_play(&scan, &beside);
+
+    if (chosen < 0 || chosen >= scan.play_count || chosen >= MAX_PLAYS) {
+        state->candidate_since = 0;
+        if (try_pixel_fallback(window, state, &scan, target, now)) {
+            release_scan(&scan);
+            return "pixels";
+        }
+        if (scan.login_count != 0 && !state->login_reported) {
+            report("LOGIN");
+            state->login_reported = 1;
+            if (hide_mode)
+                restore_windows(window);
+        }
+        release_scan(&scan);
+        return nullptr;
+    }
+
+    if (state->candidate_since == 0)
+        state->candidate_since = now;
+    const char* word = nullptr;
+    if (beside) {
+        word = "uia";
+    } else if (scan.profile_count >= 1 && scan.play_tab.element && !state->tab_tried) {
+        state->tab_tried = 1;
+        if (!find_only)
+            try_play_tab(scan.play_tab.element);
+        release_scan(&scan);
+        *handled = 1;
+        return nullptr;
+    } else if (scan.profile_count == 0 && scan.java_tab.element && !state->java_tried) {
+        state->java_tried = 1;
+        if (!find_only)
+            try_java_entry(scan.java_tab.element);
+        release_scan(&scan);
+        *handled = 1;
+        return nullptr;
+    } else if (now - state->candidate_since <= CANDIDATE_GRACE_MS) {
+        release_scan(&scan);
+        return nullptr;
+    } else if (confirm_candidate(window, scan.plays[chosen].rect)) {
+        word = "uia+icon";
+    } else {
+        report_not_selected(state);
+        release_scan(&scan);
+        return nullptr;
+    }
+
+    // The target takes its own reference; the scan's goes with release_scan.
+    const ElementSlot* play = &scan.plays[chosen];
+    target->in_client = 0;
+    target->rect = play->rect;
+    target->colour = 0;
+    target->element = play->element;
+    if (target->element)
+        target->element->AddRef();
+    release_scan(&scan);
+    return word;
+}

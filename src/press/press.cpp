@@ -1,0 +1,193 @@
+#include "press/press.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "app/report.h"
+#include "press/clock.h"
+#include "uia/actions.h"
+#include "uia/classify.h"
+#include "uia/enumerate.h"
+#include "vision/capture.h"
+#include "vision/comparisons.h"
+#include "vision/green_button.h"
+#include "windows/java_watch.h"
+#include "windows/window_handling.h"
+
+enum {
+    METHOD_INVOKE = 0,
+    METHOD_LEGACY = 1,
+    METHOD_MESSAGE = 2,
+    METHOD_CLICK = 3,
+    CONFIRM_MS = 4500,
+    CONFIRM_POLL_MS = 500,
+    CONFIRM_BLIND_POLLS = 2,   // the button may take a moment to react
+    MAX_CHILD_DESCENTS = 8,
+    COLOUR_TOLERANCE = 10,
+};
+
+static const char* const METHOD_WORDS[] = {"invoke", "legacy", "message", "click"};
+
+POINT target_center(HWND window, const PlayTarget* target)
+{
+    POINT p;
+    p.x = (target->rect.left + target->rect.right) / 2;
+    p.y = (target->rect.top + target->rect.bottom) / 2;
+    if (target->in_client)
+        ClientToScreen(window, &p);
+    return p;
+}
+
+static int colours_close(uint32_t a, uint32_t b)
+{
+    for (int shift = 0; shift <= 16; shift += 8) {
+        int ca = (int)((a >> shift) & 0xFF);
+        int cb = (int)((b >> shift) & 0xFF);
+        if (abs(ca - cb) > COLOUR_TOLERANCE)
+            return 0;
+    }
+    return 1;
+}
+
+static int pixel_target_still_there(HWND window, const PlayTarget* target)
+{
+    Capture picture;
+    memset(&picture, 0, sizeof picture);
+    if (!capture_window(window, &picture))
+        return 0;
+    Rect box = {0, 0, 0, 0};
+    uint32_t colour = 0;
+    Rect then = {target->rect.left, target->rect.top, target->rect.right, target->rect.bottom};
+    int there = find_green_button(&picture, &box, &colour) && boxes_agree(box, then) &&
+                colours_close(colour, target->colour);
+    release_capture(&picture);
+    return there;
+}
+
+static int element_target_still_there(HWND window, const PlayTarget* target)
+{
+    UiScan scan;
+    scan_launcher_ui(window, &scan);
+    Rect then = {target->rect.left, target->rect.top, target->rect.right, target->rect.bottom};
+    int there = 0;
+    for (int i = 0; i < scan.play_count && i < MAX_PLAYS && !there; i++) {
+        const RECT* r = &scan.plays[i].rect;
+        Rect now = {r->left, r->top, r->right, r->bottom};
+        there = boxes_agree(now, then);
+    }
+    release_scan(&scan);
+    return there;
+}
+
+int target_still_there(HWND window, const PlayTarget* target)
+{
+    if (target->in_client)
+        return pixel_target_still_there(window, target);
+    return element_target_still_there(window, target);
+}
+
+// Posts a left click to the deepest visible, enabled child under the centre.
+static void post_click_message(HWND window, const PlayTarget* target)
+{
+    POINT p = target_center(window, target);
+    HWND w = window;
+    for (int descents = 0; descents < MAX_CHILD_DESCENTS; descents++) {
+        POINT local = p;
+        ScreenToClient(w, &local);
+        HWND child = ChildWindowFromPointEx(w, local, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED | CWP_SKIPTRANSPARENT);
+        if (!child || child == w)
+            break;
+        w = child;
+    }
+    POINT local = p;
+    ScreenToClient(w, &local);
+    uint32_t packed = ((uint32_t)local.x & 0xFFFFu) | ((uint32_t)local.y << 16);
+    LPARAM where = (LPARAM)packed;
+    PostMessageW(w, WM_MOUSEMOVE, 0, where);
+    wait_ms(40);
+    PostMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    wait_ms(70);
+    PostMessageW(w, WM_LBUTTONUP, 0, where);
+}
+
+static void send_mouse_button(DWORD flag)
+{
+    INPUT input;
+    ZeroMemory(&input, sizeof input);
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flag;
+    SendInput(1, &input, sizeof(INPUT));
+}
+
+// A real click at the centre: only when the launcher itself is under it.
+static int real_click(HWND window, const PlayTarget* target)
+{
+    POINT p = target_center(window, target);
+    int was_hidden = GetPropW(window, HIDDEN_PROPERTY) != nullptr;
+    if (was_hidden)
+        unhide_window(window);
+    bring_to_front(window);
+    wait_ms(300);
+    HWND under = WindowFromPoint(p);
+    if (!under || GetAncestor(under, GA_ROOT) != window) {
+        if (was_hidden)
+            hide_window(window);
+        return 0;
+    }
+    POINT saved = {0, 0};
+    GetCursorPos(&saved);
+    SetCursorPos(p.x, p.y);
+    wait_ms(30);
+    send_mouse_button(MOUSEEVENTF_LEFTDOWN);
+    wait_ms(70);
+    send_mouse_button(MOUSEEVENTF_LEFTUP);
+    wait_ms(60);
+    SetCursorPos(saved.x, saved.y);
+    if (was_hidden)
+        hide_window(window);
+    return 1;
+}
+
+// 1 when the game started, the window went away or the target vanished
+// within the confirmation time.
+static int confirm_press(HWND window, const PlayTarget* target)
+{
+    uint64_t end = current_tick() + CONFIRM_MS;
+    int polls = 0;
+    while (current_tick() < end) {
+        wait_ms(CONFIRM_POLL_MS);
+        DWORD game = new_java_process();
+        if (game) {
+            report("GAME %lu", game);
+            return 1;
+        }
+        if (window_gone(window))
+            return 1;
+        polls++;
+        if (polls <= CONFIRM_BLIND_POLLS)
+            continue;
+        if (!target_still_there(window, target))
+            return 1;
+    }
+    return new_java_process() != 0 || window_gone(window) || !target_still_there(window, target);
+}
+
+int press_target(HWND window, const PlayTarget* target)
+{
+    int first = target->element ? METHOD_INVOKE : METHOD_MESSAGE;
+    for (int method = first; method <= METHOD_CLICK; method++) {
+        report("TRY %s", METHOD_WORDS[method]);
+        int done = 1;
+        if (method == METHOD_INVOKE || method == METHOD_LEGACY)
+            done = activate_element(target->element, method == METHOD_LEGACY);
+        else if (method == METHOD_MESSAGE)
+            post_click_message(window, target);
+        else
+            done = real_click(window, target);
+        if (done && confirm_press(window, target)) {
+            report("PRESSED %s", METHOD_WORDS[method]);
+            return 1;
+        }
+    }
+    return 0;
+}
