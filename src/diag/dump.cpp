@@ -1,27 +1,178 @@
 #include "diag/dump.h"
 
+#include <string.h>
+
 #include "app/report.h"
+#include "app/settings.h"
+#include "diag/bmp_file.h"
+#include "press/clock.h"
+#include "uia/classify.h"
+#include "uia/enumerate.h"
+#include "vision/capture.h"
+#include "vision/comparisons.h"
+#include "vision/green_button.h"
+#include "windows/discovery.h"
 
 int dumped_elements = 0;
 
-// Placeholder until the dump lands.
-int run_dump(const wchar_t* shot)
+enum {
+    DUMP_CLASS_CAPACITY = 128,
+    DUMP_TITLE_CAPACITY = 256,
+    DUMP_CHILD_TEXT_CAPACITY = 128,
+    DUMP_MAX_DEPTH = 40,        // depths 0 to 40 are printed
+    DUMP_MAX_ELEMENTS = 4000,   // printing stops once more than this were printed
+    DUMP_SETTLE_MS = 600,       // lets the launcher build its tree after the nudge
+};
+
+static void report_window(HWND window, HWND best)
 {
-    (void)shot;
-    report("NOTFOUND");
-    return 2;
+    wchar_t class_name[DUMP_CLASS_CAPACITY] = {0};
+    wchar_t title[DUMP_TITLE_CAPACITY] = {0};
+    wchar_t image_path[IMAGE_PATH_CAPACITY] = {0};
+    RECT rect = {0, 0, 0, 0};
+    DWORD process_id = 0;
+    GetClassNameW(window, class_name, DUMP_CLASS_CAPACITY);
+    GetWindowTextW(window, title, DUMP_TITLE_CAPACITY);
+    GetWindowRect(window, &rect);
+    GetWindowThreadProcessId(window, &process_id);
+    process_image_path(process_id, image_path);
+    // Three converted strings: within to_utf8's four live buffers.
+    report("WINDOW %s \"%s\" %ld %ld %ld %ld %s%s", to_utf8(class_name), to_utf8(title),
+           (long)rect.left, (long)rect.top, (long)(rect.right - rect.left),
+           (long)(rect.bottom - rect.top), to_utf8(image_path),
+           window == best ? " (this one)" : "");
 }
 
 BOOL CALLBACK print_child_window(HWND child, LPARAM unused)
 {
-    (void)child;
     (void)unused;
+    wchar_t class_name[DUMP_CLASS_CAPACITY] = {0};
+    wchar_t text[DUMP_CHILD_TEXT_CAPACITY] = {0};
+    RECT rect = {0, 0, 0, 0};
+    GetClassNameW(child, class_name, DUMP_CLASS_CAPACITY);
+    GetWindowTextW(child, text, DUMP_CHILD_TEXT_CAPACITY);
+    GetWindowRect(child, &rect);
+    report("  CHILD %s \"%s\" %ld %ld %ld %ld%s", to_utf8(class_name), to_utf8(text),
+           (long)rect.left, (long)rect.top, (long)(rect.right - rect.left),
+           (long)(rect.bottom - rect.top), IsWindowVisible(child) ? "" : " hidden");
     return TRUE;
 }
 
 void dump_element_tree(IUIAutomationTreeWalker* walker, IUIAutomationElement* element, int depth)
 {
-    (void)walker;
-    (void)element;
-    (void)depth;
+    if (!element || depth > DUMP_MAX_DEPTH || dumped_elements > DUMP_MAX_ELEMENTS)
+        return;
+    dumped_elements++;
+
+    // Getters are not tested: whatever a failed one leaves is printed.
+    BSTR name = nullptr;
+    BSTR control_type = nullptr;
+    RECT rect = {0, 0, 0, 0};
+    BOOL enabled = TRUE;
+    BOOL offscreen = FALSE;
+    VARIANT invokable;
+    VariantInit(&invokable);
+    element->get_CurrentName(&name);
+    element->get_CurrentLocalizedControlType(&control_type);
+    element->get_CurrentBoundingRectangle(&rect);
+    element->get_CurrentIsEnabled(&enabled);
+    element->get_CurrentIsOffscreen(&offscreen);
+    element->GetCurrentPropertyValue(UIA_IsInvokePatternAvailablePropertyId, &invokable);
+
+    char indent[2 * DUMP_MAX_DEPTH + 1];
+    int blanks = depth > 0 ? 2 * depth : 0;
+    memset(indent, ' ', (size_t)blanks);
+    indent[blanks] = 0;
+
+    int invoke = invokable.vt == VT_BOOL && invokable.boolVal != VARIANT_FALSE;
+    report("%s[%s] \"%s\" %ld %ld %ld %ld%s%s%s", indent, to_utf8(control_type), to_utf8(name),
+           (long)rect.left, (long)rect.top, (long)(rect.right - rect.left),
+           (long)(rect.bottom - rect.top), enabled ? "" : " disabled",
+           offscreen ? " offscreen" : "", invoke ? " invoke" : "");
+    SysFreeString(name);
+    SysFreeString(control_type);
+    VariantClear(&invokable);
+
+    // Each child is released here once its subtree is printed. The walk of a
+    // level goes on past the limits; the children then return at once.
+    IUIAutomationElement* child = nullptr;
+    if (FAILED(walker->GetFirstChildElement(element, &child)))
+        child = nullptr;
+    while (child) {
+        dump_element_tree(walker, child, depth + 1);
+        IUIAutomationElement* sibling = nullptr;
+        if (FAILED(walker->GetNextSiblingElement(child, &sibling)))
+            sibling = nullptr;
+        child->Release();
+        child = sibling;
+    }
+}
+
+// The element tree and the scan summary of the best window.
+static void dump_automation(HWND best)
+{
+    nudge_accessibility(best);
+    wait_ms(DUMP_SETTLE_MS);
+
+    IUIAutomationTreeWalker* walker = get_tree_walker();
+    IUIAutomationElement* root = nullptr;
+    HRESULT found = automation->ElementFromHandle(best, &root);
+    if (FAILED(found) || !root || !walker)
+        report("UIA no tree (walker %s, element 0x%08lx)", walker ? "yes" : "none",
+               (unsigned long)found);
+    else
+        dump_element_tree(walker, root, 0);
+
+    // The scan makes its own attempt at the tree, whatever happened above.
+    UiScan scan;
+    scan_launcher_ui(best, &scan);
+    int beside = 0;
+    int pick = choose_play(&scan, &beside);
+    report("SCAN elements %d plays %d pick %s%s profiles %d tab %s java %s login %d",
+           scan.element_count, scan.play_count, pick >= 0 ? to_utf8(scan.plays[pick].name) : "-",
+           pick >= 0 && beside ? " (Kestrov V6 beside it)" : "", scan.profile_count,
+           scan.play_tab.element ? "yes" : "no", scan.java_tab.element ? "yes" : "no",
+           scan.login_count);
+    release_scan(&scan);
+    if (root)
+        root->Release();
+    if (walker)
+        walker->Release();
+}
+
+int run_dump(const wchar_t* shot)
+{
+    LauncherWindows found;
+    HWND best = find_launcher_windows(&found);
+    if (!best) {
+        report("NOTFOUND");
+        return 2;
+    }
+    for (int i = 0; i < found.count; i++)
+        report_window(found.windows[i], best);
+    EnumChildWindows(best, print_child_window, 0);
+
+    if (!automation)
+        report("UIA unavailable (0x%08lx)", (unsigned long)automation_status);
+    else
+        dump_automation(best);
+
+    Capture picture;
+    if (!capture_window(best, &picture)) {
+        report("LOOKED couldn't see the window");
+        return 0;
+    }
+    Rect box = {0, 0, 0, 0};
+    uint32_t colour = 0;
+    if (find_green_button(&picture, &box, &colour))
+        report("LOOKED button %ld %ld %ld %ld colour %06x icon %s", (long)box.left, (long)box.top,
+               (long)(box.right - box.left), (long)(box.bottom - box.top), (unsigned)colour,
+               has_profile_marker(&picture, box) ? "yes" : "no");
+    else
+        report("LOOKED no button");
+
+    if (shot && !write_bmp_file(shot, &picture))
+        report("ERROR couldn't write %s", to_utf8(shot));
+    release_capture(&picture);
+    return 0;
 }
