@@ -55,8 +55,9 @@ std::vector<HWND> launcher_windows(const SimulatedLauncher* launcher);
 std::vector<std::string> launcher_log(const SimulatedLauncher* launcher);
 // Pumps this thread's messages and sleeps until `ms` have passed.
 void pump_for(DWORD ms);
-// The default button's client rectangle for a window of the default size.
-RECT default_button_rect();
+// The default button's client rectangle in a launcher window (300 x 64,
+// centred, 120 above the client bottom).
+RECT default_button_rect(HWND window);
 // Ends the javaw.exe processes that the launcher's clicks started (their ids
 // are in its log); stop_launcher calls it too.
 void end_started_java(const SimulatedLauncher* launcher);

@@ -1,0 +1,180 @@
+// The command line: the options walk in-process, and the real exe for what
+// only the whole program shows (usage, unknown commands, odd input).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/dispatch.h"
+#include "app/settings.h"
+#include "support/child_process.h"
+#include "uia/normalize.h"
+
+namespace {
+
+struct OptionsRun {
+    CommandOptions options;
+    std::wstring profile;
+    std::wstring front;
+    int hide;
+};
+
+// Runs the options walk on "KestrovV6-Play.exe <words...>" from fresh settings.
+OptionsRun walk(std::vector<std::wstring> words)
+{
+    wcscpy(profile_name, L"Kestrov V6");
+    front_title[0] = 0;
+    hide_mode = 0;
+    std::vector<std::wstring> storage{L"KestrovV6-Play.exe"};
+    storage.insert(storage.end(), words.begin(), words.end());
+    std::vector<wchar_t*> argv;
+    for (std::wstring& word : storage)
+        argv.push_back(&word[0]);
+    OptionsRun run;
+    read_options((int)argv.size(), argv.data(), &run.options);
+    run.profile = profile_name;
+    run.front = front_title;
+    run.hide = hide_mode;
+    hide_mode = 0;
+    return run;
+}
+
+TEST(OptionsWalk, TimeoutValuesReachTheDriverLimited)
+{
+    struct Case {
+        const wchar_t* value;
+        int driver_seconds;
+    } cases[] = {
+        {L"0", 1}, {L"5000", 900}, {L"abc", 1}, {L"-3", 1}, {L"30s", 30}, {L"  45", 45},
+        {L"900", 900}, {L"901", 900}, {L"1", 1}, {L"+7", 7},
+    };
+    for (const Case& c : cases) {
+        OptionsRun run = walk({L"press", L"--timeout", c.value});
+        EXPECT_EQ(c.driver_seconds, limit_timeout(run.options.timeout_seconds)) << narrow(c.value);
+    }
+    EXPECT_EQ(90, limit_timeout(walk({L"press"}).options.timeout_seconds));
+    EXPECT_EQ(90, limit_timeout(walk({L"press", L"--timeout"}).options.timeout_seconds));
+}
+
+TEST(OptionsWalk, ValueOptionAsLastArgumentIsIgnored)
+{
+    OptionsRun run = walk({L"press", L"--profile"});
+    EXPECT_EQ(L"Kestrov V6", run.profile);
+    run = walk({L"press", L"--front"});
+    EXPECT_EQ(L"", run.front);
+    EXPECT_EQ(nullptr, walk({L"dump", L"--shot"}).options.shot);
+}
+
+TEST(OptionsWalk, ValueOptionTakesTheNextWordWhateverItHolds)
+{
+    OptionsRun run = walk({L"press", L"--profile", L"--hide"});
+    EXPECT_EQ(L"--hide", run.profile);
+    EXPECT_EQ(0, run.hide);
+    run = walk({L"press", L"--front", L"--timeout", L"5"});
+    EXPECT_EQ(L"--timeout", run.front);
+    EXPECT_EQ(5, run.options.timeout_seconds);  // the walk goes on after the value
+}
+
+TEST(OptionsWalk, LongValuesKeepTheirFirst127Characters)
+{
+    std::wstring long_value(200, L'p');
+    long_value[126] = L'x';
+    long_value[127] = L'y';
+    OptionsRun run = walk({L"press", L"--profile", long_value, L"--front", long_value});
+    EXPECT_EQ(long_value.substr(0, 127), run.profile);
+    EXPECT_EQ(long_value.substr(0, 127), run.front);
+}
+
+TEST(OptionsWalk, StrayWordsAreSkippedAndTheLastRepeatWins)
+{
+    OptionsRun run = walk({L"press", L"stray", L"--profile", L"A", L"--Hide", L"--profile", L"B",
+                           L"--hide", L"--shot", L"x.bmp", L"--timeout", L"3", L"--timeout", L"4"});
+    EXPECT_EQ(L"B", run.profile);
+    EXPECT_EQ(1, run.hide);
+    EXPECT_EQ(4, run.options.timeout_seconds);
+    ASSERT_NE(nullptr, run.options.shot);
+    EXPECT_STREQ(L"x.bmp", run.options.shot);
+}
+
+TEST(OptionsWalk, ProfilePatternIsTheNormalForm)
+{
+    wchar_t pattern[SETTING_TEXT_CAPACITY];
+    normalize_text(L"  ~Kestrov   V6!! ", pattern, SETTING_TEXT_CAPACITY);
+    EXPECT_STREQ(L"kestrov v6", pattern);
+    normalize_text(L"*** ---", pattern, SETTING_TEXT_CAPACITY);
+    EXPECT_STREQ(L"", pattern);
+}
+
+// --- the real exe ------------------------------------------------------------
+
+std::vector<std::string> lines_of(const ChildResult& result)
+{
+    return output_lines(result.output);
+}
+
+TEST(CommandLine, NoArgumentsGivesOnlyTheUsageLine)
+{
+    ChildResult result = run_tool_exe({});
+    EXPECT_EQ(1, result.exit_code);
+    EXPECT_EQ("Usage: KestrovV6-Play.exe press|find|minimize|show|dump [--profile NAME] "
+              "[--timeout SECONDS] [--hide] [--front TITLE] [--shot FILE.bmp]\r\n",
+              result.output);
+}
+
+TEST(CommandLine, UnknownCommandsAreRefusedWithTheirName)
+{
+    struct Case {
+        std::vector<std::wstring> arguments;
+        std::string line;
+    } cases[] = {
+        {{L"Press"}, "ERROR unknown command Press"},
+        {{L"--hide", L"press"}, "ERROR unknown command --hide"},
+        {{L"MINIMIZE"}, "ERROR unknown command MINIMIZE"},
+        {{L""}, "ERROR unknown command "},
+        {{L"spiel\u00DF", L"--shot"}, "ERROR unknown command spiel\xC3\x9F"},
+        {{L"two\nlines"}, "ERROR unknown command two lines"},
+    };
+    for (const Case& c : cases) {
+        ChildResult result = run_tool_exe(c.arguments);
+        EXPECT_EQ(1, result.exit_code) << c.line;
+        EXPECT_EQ(std::vector<std::string>{c.line}, lines_of(result));
+    }
+}
+
+TEST(CommandLine, CloseWorksAlthoughTheUsageLineOmitsIt)
+{
+    ChildResult result = run_tool_exe({L"close", L"--shot", L"ignored.bmp"});
+    EXPECT_EQ(0, result.exit_code);
+    EXPECT_EQ(std::vector<std::string>{"CLOSED 0"}, lines_of(result));
+}
+
+TEST(CommandLine, LinesEndInCarriageReturnAndLineFeed)
+{
+    ChildResult result = run_tool_exe({L"show"});
+    EXPECT_EQ("SHOWN 0\r\n", result.output);
+}
+
+// Odd argument lists: always the specified line and code, never a crash or hang.
+TEST(CommandLine, OddArgumentListsNeverCrash)
+{
+    std::wstring huge(10000, L'\u00E9');
+    std::vector<std::vector<std::wstring>> lists = {
+        {L"minimize", L"--profile"},
+        {L"show", L"--timeout", L"99999999999999999999"},
+        {L"close", L"", L"", L"--front", L""},
+        {L"minimize", huge, L"--profile", huge},
+        {L"show", L"--profile", L"\U0001F600\u200B\u0301", L"--hide", L"--hide"},
+        {L"close", L"--timeout", L"-2147483648", L"--shot"},
+    };
+    for (const auto& list : lists) {
+        ChildResult result = run_tool_exe(list, 20000);
+        EXPECT_EQ(0, result.exit_code);
+        ASSERT_EQ(1u, lines_of(result).size()) << result.output;
+    }
+    ChildResult result = run_tool_exe({huge}, 20000);
+    EXPECT_EQ(1, result.exit_code);
+    // Over 1024 UTF-8 bytes: the command comes out as an empty field.
+    EXPECT_EQ(std::vector<std::string>{"ERROR unknown command "}, lines_of(result));
+}
+
+}  // namespace

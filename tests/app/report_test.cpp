@@ -1,0 +1,72 @@
+// Report lines and their UTF-8 fields.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/report.h"
+
+namespace {
+
+TEST(ToUtf8, LineBreaksBecomeBlanks)
+{
+    EXPECT_STREQ("Minecraft  Launcher x", to_utf8(L"Minecraft\r\nLauncher\nx"));
+}
+
+TEST(ToUtf8, NonAsciiComesOutAsUtf8Bytes)
+{
+    EXPECT_STREQ("\xC3\x9F", to_utf8(L"\u00DF"));
+    EXPECT_STREQ("\xD0\xB8\xD0\xB3\xD1\x80\xD0\xB0\xD1\x82\xD1\x8C", to_utf8(L"\u0438\u0433\u0440\u0430\u0442\u044C"));
+    EXPECT_STREQ("\xF0\x9F\x98\x80", to_utf8(L"\U0001F600"));
+}
+
+TEST(ToUtf8, TooLongComesOutEmptyNotCut)
+{
+    std::wstring fits(1023, L'a');           // 1023 bytes and the terminator
+    EXPECT_EQ(1023u, strlen(to_utf8(fits.c_str())));
+    std::wstring over(1024, L'a');
+    EXPECT_STREQ("", to_utf8(over.c_str()));
+    std::wstring two_byte(512, L'\u00E9');  // 1024 bytes and the terminator
+    EXPECT_STREQ("", to_utf8(two_byte.c_str()));
+}
+
+TEST(ToUtf8, FourBuffersRotate)
+{
+    const char* first = to_utf8(L"one");
+    const char* second = to_utf8(L"two");
+    const char* third = to_utf8(L"three");
+    const char* fourth = to_utf8(L"four");
+    EXPECT_STREQ("one", first);  // still valid after three more calls
+    EXPECT_TRUE(first != second && second != third && third != fourth && first != fourth);
+    const char* fifth = to_utf8(L"five");
+    EXPECT_EQ(first, fifth);
+    EXPECT_STREQ("five", first);
+    EXPECT_STREQ("four", fourth);
+}
+
+TEST(ToUtf8, NullIsEmpty)
+{
+    EXPECT_STREQ("", to_utf8(nullptr));
+}
+
+std::vector<std::string> hooked;
+void collect(const char* line)
+{
+    hooked.push_back(line);
+}
+
+TEST(Report, HookReceivesWholeFormattedLines)
+{
+    hooked.clear();
+    report_hook = collect;
+    report("WINDOW %ld %ld %ld %ld %s", -5L, 10L, 300L, 200L, to_utf8(L"T\u00DF"));
+    report("GAME %lu", 4294967295UL);
+    report("LOOKED button %ld %ld %ld %ld colour %06x icon %s", 1L, 2L, 3L, 4L, 0x27873eu, "yes");
+    report_hook = nullptr;
+    ASSERT_EQ(3u, hooked.size());
+    EXPECT_EQ("WINDOW -5 10 300 200 T\xC3\x9F", hooked[0]);
+    EXPECT_EQ("GAME 4294967295", hooked[1]);
+    EXPECT_EQ("LOOKED button 1 2 3 4 colour 27873e icon yes", hooked[2]);
+}
+
+}  // namespace
