@@ -70,9 +70,10 @@ TEST(OptionsWalk, ValueOptionTakesTheNextWordWhateverItHolds)
     OptionsRun run = walk({L"press", L"--profile", L"--hide"});
     EXPECT_EQ(L"--hide", run.profile);
     EXPECT_EQ(0, run.hide);
-    run = walk({L"press", L"--front", L"--timeout", L"5"});
+    // "5" is then a stray value; the walk goes on after it.
+    run = walk({L"press", L"--front", L"--timeout", L"5", L"--timeout", L"7"});
     EXPECT_EQ(L"--timeout", run.front);
-    EXPECT_EQ(5, run.options.timeout_seconds);  // the walk goes on after the value
+    EXPECT_EQ(7, run.options.timeout_seconds);
 }
 
 TEST(OptionsWalk, LongValuesKeepTheirFirst127Characters)

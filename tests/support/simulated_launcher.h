@@ -5,7 +5,9 @@
 //   --title TEXT            window title (default "Minecraft Launcher")
 //   --x N --y N             window position (default 100, 80)
 //   --width N --height N    outer window size (default 1000 x 700)
-//   --windows N             N top-level windows instead of one (titles "TEXT", "TEXT 2", ...)
+//   --windows N             N top-level windows instead of one (titles "TEXT", "TEXT 2", ...),
+//                           each created later one on top of the earlier ones
+//   --shrink N              window k (from 0) is k * N pixels narrower
 //   --minimized             start minimised (not activated)
 //   --layered               WS_EX_LAYERED at alpha 255 from the start
 //   --chrome-child          a child of class "Chrome_RenderWidgetHostHWND" that covers

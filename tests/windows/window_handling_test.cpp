@@ -1,0 +1,231 @@
+// Hiding, showing, bringing forward and Escape, on real launcher windows in
+// their own process (and a window of this process where a style must be 0).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "app/settings.h"
+#include "support/simulated_launcher.h"
+#include "windows/window_handling.h"
+
+namespace {
+
+unsigned long long hidden_value(HWND window)
+{
+    return (unsigned long long)(ULONG_PTR)GetPropW(window, HIDDEN_PROPERTY);
+}
+
+LONG_PTR ex_style(HWND window)
+{
+    return GetWindowLongPtrW(window, GWL_EXSTYLE);
+}
+
+BYTE alpha_of(HWND window)
+{
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    COLORREF key = 0;
+    GetLayeredWindowAttributes(window, &key, &alpha, &flags);
+    return alpha;
+}
+
+int log_has(const SimulatedLauncher& launcher, const std::string& line)
+{
+    std::vector<std::string> log = launcher_log(&launcher);
+    return std::find(log.begin(), log.end(), line) != log.end();
+}
+
+// A plain popup of this process: its extended style can be exactly 0.
+HWND own_plain_window()
+{
+    WNDCLASSW window_class{};
+    window_class.lpfnWndProc = DefWindowProcW;
+    window_class.hInstance = GetModuleHandleW(nullptr);
+    window_class.lpszClassName = L"KV6PlainTestWindow";
+    RegisterClassW(&window_class);
+    return CreateWindowExW(0, L"KV6PlainTestWindow", L"plain", WS_POPUP | WS_VISIBLE, 10, 10, 200,
+                           100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+struct Handling : ::testing::Test {
+    SimulatedLauncher launcher{};
+    void TearDown() override
+    {
+        stop_launcher(&launcher);
+        hide_mode = 0;
+    }
+};
+
+TEST(Hiding, StyleZeroIsKeptWithTheMarkBit)
+{
+    HWND window = own_plain_window();
+    ASSERT_NE(nullptr, window);
+    SetWindowLongPtrW(window, GWL_EXSTYLE, 0);
+    ASSERT_EQ(0, ex_style(window));
+    hide_window(window);
+    EXPECT_EQ(0x10000000000ULL, hidden_value(window));
+    EXPECT_EQ(WS_EX_LAYERED | WS_EX_TRANSPARENT, ex_style(window));
+    EXPECT_EQ(1, alpha_of(window));
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(0, window_gone(window));  // hidden is not gone
+    unhide_window(window);
+    EXPECT_EQ(0, ex_style(window));
+    EXPECT_EQ(0ULL, hidden_value(window));
+    DestroyWindow(window);
+}
+
+TEST_F(Handling, HideTwiceUnhideOnceRestoresTheFirstStyle)
+{
+    ASSERT_EQ(1, start_launcher(&launcher, {}));
+    HWND window = launcher.window;
+    LONG_PTR before = ex_style(window);
+    hide_window(window);
+    LONG_PTR hidden = ex_style(window);
+    EXPECT_EQ(before | WS_EX_LAYERED | WS_EX_TRANSPARENT, hidden);
+    EXPECT_EQ((unsigned long long)before | 0x10000000000ULL, hidden_value(window));
+    hide_window(window);  // keeps the style from before the first hiding
+    EXPECT_EQ((unsigned long long)before | 0x10000000000ULL, hidden_value(window));
+    unhide_window(window);
+    EXPECT_EQ(before, ex_style(window));
+    EXPECT_EQ(0ULL, hidden_value(window));
+}
+
+TEST_F(Handling, LayeredWindowEndsFullyOpaque)
+{
+    ASSERT_EQ(1, start_launcher(&launcher, {L"--layered"}));
+    HWND window = launcher.window;
+    LONG_PTR before = ex_style(window);
+    ASSERT_TRUE(before & WS_EX_LAYERED);
+    hide_window(window);
+    EXPECT_EQ(1, alpha_of(window));
+    unhide_window(window);
+    EXPECT_EQ(255, alpha_of(window));
+    EXPECT_EQ(before, ex_style(window));
+}
+
+TEST_F(Handling, UnhidingAPlainWindowChangesNothing)
+{
+    ASSERT_EQ(1, start_launcher(&launcher, {}));
+    LONG_PTR before = ex_style(launcher.window);
+    unhide_window(launcher.window);
+    EXPECT_EQ(before, ex_style(launcher.window));
+    EXPECT_EQ(0ULL, hidden_value(launcher.window));
+}
+
+TEST_F(Handling, EscapeIsPostedToTheWindowAndItsPage)
+{
+    ASSERT_EQ(1, start_launcher(&launcher, {L"--chrome-child"}));
+    HWND own = own_plain_window();  // keeps the launcher out of the foreground
+    bring_to_front(own);
+    pump_for(200);
+    ASSERT_NE(launcher.window, GetForegroundWindow());
+    send_escape(launcher.window);
+    pump_for(500);
+    EXPECT_TRUE(log_has(launcher, "KEYDOWN 1b 00010001 main posted"));
+    EXPECT_TRUE(log_has(launcher, "KEYUP 1b c0010001 main posted"));
+    EXPECT_TRUE(log_has(launcher, "KEYDOWN 1b 00010001 chrome posted"));
+    EXPECT_TRUE(log_has(launcher, "KEYUP 1b c0010001 chrome posted"));
+    DestroyWindow(own);
+}
+
+TEST_F(Handling, EscapeWithoutPageGoesToTheWindowOnly)
+{
+    ASSERT_EQ(1, start_launcher(&launcher, {}));
+    HWND own = own_plain_window();
+    bring_to_front(own);
+    pump_for(200);
+    send_escape(launcher.window);
+    pump_for(500);
+    std::vector<std::string> log = launcher_log(&launcher);
+    int keys = 0;
+    for (const std::string& line : log)
+        keys += line.rfind("KEY", 0) == 0;
+    EXPECT_EQ(2, keys);
+    EXPECT_TRUE(log_has(launcher, "KEYDOWN 1b 00010001 main posted"));
+    DestroyWindow(own);
+}
+
+TEST_F(Handling, EscapeToTheForegroundWindowIsARealKey)
+{
+    ASSERT_EQ(1, start_launcher(&launcher, {L"--chrome-child"}));
+    bring_to_front(launcher.window);
+    pump_for(300);
+    ASSERT_EQ(launcher.window, GetForegroundWindow());
+    send_escape(launcher.window);
+    pump_for(500);
+    std::vector<std::string> log = launcher_log(&launcher);
+    int real_down = 0, posted = 0;
+    for (const std::string& line : log) {
+        real_down += line.rfind("KEYDOWN 1b", 0) == 0 && line.find(" real") != std::string::npos;
+        posted += line.rfind("KEY", 0) == 0 && line.find(" posted") != std::string::npos;
+    }
+    EXPECT_EQ(1, real_down);
+    EXPECT_EQ(0, posted);
+}
+
+TEST_F(Handling, BringToFrontRestoresAMinimisedWindow)
+{
+    ASSERT_EQ(1, start_launcher(&launcher, {L"--minimized"}));
+    ASSERT_TRUE(IsIconic(launcher.window));
+    EXPECT_EQ(1, window_gone(launcher.window));  // minimised counts as gone
+    bring_to_front(launcher.window);
+    pump_for(300);
+    EXPECT_FALSE(IsIconic(launcher.window));
+    EXPECT_EQ(launcher.window, GetForegroundWindow());
+    EXPECT_EQ(0, window_gone(launcher.window));
+}
+
+TEST_F(Handling, WindowGoneWhenInvisibleOrDestroyed)
+{
+    ASSERT_EQ(1, start_launcher(&launcher, {}));
+    HWND window = launcher.window;
+    EXPECT_EQ(0, window_gone(window));
+    ShowWindow(window, SW_HIDE);
+    pump_for(100);
+    EXPECT_EQ(1, window_gone(window));
+    stop_launcher(&launcher);
+    EXPECT_EQ(1, window_gone(window));
+}
+
+TEST_F(Handling, RestoreWithoutWindowUnhidesAllAndEndsHideMode)
+{
+    ASSERT_EQ(1, start_launcher(&launcher, {L"--windows", L"2"}));
+    HWND own = own_plain_window();
+    bring_to_front(own);
+    pump_for(200);
+    std::vector<HWND> windows = launcher_windows(&launcher);
+    for (HWND window : windows)
+        hide_window(window);
+    hide_mode = 1;
+    restore_windows(nullptr);
+    for (HWND window : windows)
+        EXPECT_EQ(0ULL, hidden_value(window));
+    EXPECT_EQ(0, hide_mode);
+    EXPECT_EQ(own, GetForegroundWindow());  // nothing brought forward
+    DestroyWindow(own);
+}
+
+TEST_F(Handling, RestoreWithWindowBringsItForward)
+{
+    ASSERT_EQ(1, start_launcher(&launcher, {}));
+    HWND own = own_plain_window();
+    bring_to_front(own);
+    pump_for(200);
+    hide_window(launcher.window);
+    hide_mode = 1;
+    restore_windows(launcher.window);
+    pump_for(300);
+    EXPECT_EQ(0ULL, hidden_value(launcher.window));
+    EXPECT_EQ(launcher.window, GetForegroundWindow());
+    EXPECT_EQ(0, hide_mode);
+    // A window that has gone: still ends hide mode, no crash.
+    HWND gone = launcher.window;
+    stop_launcher(&launcher);
+    hide_mode = 1;
+    restore_windows(gone);
+    EXPECT_EQ(0, hide_mode);
+    DestroyWindow(own);
+}
+
+}  // namespace
