@@ -1,0 +1,216 @@
+// Reading a launcher window's UI Automation tree into a UiScan: one cached
+// search when the client allows it, a plain search otherwise, a tree walk as
+// the last resort.
+#include "uia/enumerate.h"
+
+#include "app/settings.h"
+
+#include <string.h>
+
+// The five properties classification needs, in the order the cache request
+// carries them.
+static const PROPERTYID scanned_properties[] = {
+    UIA_NamePropertyId, UIA_ControlTypePropertyId, UIA_BoundingRectanglePropertyId,
+    UIA_IsEnabledPropertyId, UIA_IsOffscreenPropertyId,
+};
+
+struct ElementProperties {
+    BSTR name;
+    CONTROLTYPEID control_type;
+    RECT rect;
+    BOOL enabled;
+    BOOL offscreen;
+};
+
+// Getters are not tested: whatever one leaves alone keeps its preset.
+static void preset_properties(ElementProperties* properties)
+{
+    properties->name = nullptr;
+    properties->control_type = 0;
+    properties->rect = RECT{0, 0, 0, 0};
+    properties->enabled = TRUE;
+    properties->offscreen = FALSE;
+}
+
+static void read_current_properties(IUIAutomationElement* element, ElementProperties* properties)
+{
+    preset_properties(properties);
+    element->get_CurrentName(&properties->name);
+    element->get_CurrentControlType(&properties->control_type);
+    element->get_CurrentBoundingRectangle(&properties->rect);
+    element->get_CurrentIsEnabled(&properties->enabled);
+    element->get_CurrentIsOffscreen(&properties->offscreen);
+}
+
+static void read_cached_properties(IUIAutomationElement* element, ElementProperties* properties)
+{
+    preset_properties(properties);
+    element->get_CachedName(&properties->name);
+    element->get_CachedControlType(&properties->control_type);
+    element->get_CachedBoundingRectangle(&properties->rect);
+    element->get_CachedIsEnabled(&properties->enabled);
+    element->get_CachedIsOffscreen(&properties->offscreen);
+}
+
+// Counts the element and classifies it; frees the name. The element stays
+// the caller's: classification takes its own reference to what it keeps.
+static void count_and_classify(UiScan* scan, IUIAutomationElement* element,
+                               ElementProperties* properties, RECT window_rect)
+{
+    scan->element_count++;
+    classify_element(scan, element, properties->name, properties->control_type, properties->rect,
+                     properties->enabled, properties->offscreen, window_rect);
+    if (properties->name)
+        SysFreeString(properties->name);
+    properties->name = nullptr;
+}
+
+IUIAutomationTreeWalker* get_tree_walker()
+{
+    if (!automation)
+        return nullptr;
+    IUIAutomationTreeWalker* walker = nullptr;
+    if (SUCCEEDED(automation->get_RawViewWalker(&walker)) && walker)
+        return walker;
+
+    walker = nullptr;
+    IUIAutomationCondition* condition = nullptr;
+    if (SUCCEEDED(automation->CreateTrueCondition(&condition)) && condition) {
+        HRESULT created = automation->CreateTreeWalker(condition, &walker);
+        condition->Release();
+        if (SUCCEEDED(created) && walker)
+            return walker;
+    }
+
+    walker = nullptr;
+    if (FAILED(automation->get_ControlViewWalker(&walker)))
+        return nullptr;
+    return walker;
+}
+
+static BOOL CALLBACK nudge_child(HWND child, LPARAM)
+{
+    DWORD_PTR reply = 0;
+    SendMessageTimeoutW(child, WM_GETOBJECT, 0, (LPARAM)OBJID_CLIENT, SMTO_ABORTIFHUNG,
+                        NUDGE_TIMEOUT_MS, &reply);
+    return TRUE;
+}
+
+// Chromium builds its accessibility tree only once someone asks for it: the
+// WM_GETOBJECT request makes the launcher's UI show up in UI Automation.
+void nudge_accessibility(HWND window)
+{
+    nudge_child(window, 0);
+    EnumChildWindows(window, nudge_child, 0);
+}
+
+void walk_elements(UiScan* scan, IUIAutomationTreeWalker* walker, IUIAutomationElement* parent,
+                   RECT window_rect, int depth)
+{
+    // Bounds: 41 levels below the window; no new level past 8000 elements.
+    if (depth == MAX_WALK_DEPTH || scan->element_count > MAX_SCAN_ELEMENTS)
+        return;
+    IUIAutomationElement* child = nullptr;
+    if (FAILED(walker->GetFirstChildElement(parent, &child)))
+        return;
+    while (child) {
+        ElementProperties properties;
+        read_current_properties(child, &properties);
+        count_and_classify(scan, child, &properties, window_rect);
+        walk_elements(scan, walker, child, window_rect, depth + 1);
+        IUIAutomationElement* next = nullptr;
+        if (FAILED(walker->GetNextSiblingElement(child, &next)))
+            next = nullptr;
+        child->Release();
+        child = next;
+    }
+}
+
+void scan_launcher_ui(HWND window, UiScan* scan)
+{
+    memset(scan, 0, sizeof *scan);
+    if (!automation)
+        return;
+    nudge_accessibility(window);
+
+    IUIAutomationElement* root = nullptr;
+    if (FAILED(automation->ElementFromHandle(window, &root)) || !root)
+        return;
+    RECT window_rect = {0, 0, 0, 0};
+    if (!GetWindowRect(window, &window_rect))
+        window_rect = RECT{0, 0, 0, 0};
+
+    IUIAutomationCondition* condition = nullptr;
+    IUIAutomationCacheRequest* request = nullptr;
+    IUIAutomationElementArray* array = nullptr;
+    int cached = 0;
+
+    automation->CreateTrueCondition(&condition);  // only whether one came back counts
+    if (condition) {
+        if (FAILED(automation->CreateCacheRequest(&request)))
+            request = nullptr;
+        if (request) {
+            for (PROPERTYID property : scanned_properties)
+                request->AddProperty(property);
+            request->put_TreeFilter(condition);
+            if (FAILED(root->FindAllBuildCache(TreeScope_Descendants, condition, request, &array)))
+                array = nullptr;
+            cached = array != nullptr;
+        }
+    }
+    if (!array && condition) {
+        if (FAILED(root->FindAll(TreeScope_Descendants, condition, &array)))
+            array = nullptr;
+    }
+
+    int length = 0;
+    if (array)
+        array->get_Length(&length);
+
+    if (!array || length == 0) {
+        IUIAutomationTreeWalker* walker = get_tree_walker();
+        if (walker) {
+            walk_elements(scan, walker, root, window_rect, 0);
+            walker->Release();
+        }
+    }
+
+    for (int index = 0; index < length && index != MAX_SCAN_ELEMENTS; index++) {
+        IUIAutomationElement* element = nullptr;
+        if (FAILED(array->GetElement(index, &element)) || !element)
+            continue;
+        ElementProperties properties;
+        if (cached)
+            read_cached_properties(element, &properties);
+        else
+            read_current_properties(element, &properties);
+        count_and_classify(scan, element, &properties, window_rect);
+        element->Release();
+    }
+
+    if (array)
+        array->Release();
+    if (request)
+        request->Release();
+    if (condition)
+        condition->Release();
+    root->Release();
+}
+
+static void release_slot(ElementSlot* slot)
+{
+    if (slot->element)
+        slot->element->Release();
+    slot->element = nullptr;
+}
+
+void release_scan(UiScan* scan)
+{
+    for (int i = 0; i < scan->play_count && i < MAX_PLAYS; i++)
+        release_slot(&scan->plays[i]);
+    release_slot(&scan->play_tab);
+    release_slot(&scan->java_tab);
+    for (int i = 0; i < scan->dismiss_count && i < MAX_DISMISS; i++)
+        release_slot(&scan->dismiss[i]);
+    memset(scan, 0, sizeof *scan);
+}
