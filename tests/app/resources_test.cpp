@@ -82,7 +82,7 @@ TEST(Resources, VersionInformation)
         {L"ProductName", L"Kestrov V6"},
         {L"ProductVersion", L"2.1.0"},
         {L"Comments", L"Presses Play in the Minecraft Launcher for the Kestrov V6 Launcher."},
-        {L"LegalCopyright", L"Kestrov"},
+        {L"LegalCopyright", L"Copyright (C)"},
     };
     for (auto& pair : pairs) {
         size_t key = text.find(pair[0]);
