@@ -1,0 +1,132 @@
+// The real tool against the simulated launcher in its own process. Wine has
+// no UI Automation client, so every run here takes the pixel route.
+#include <gtest/gtest.h>
+
+#include "e2e_support.h"
+
+namespace {
+
+// The pixel route waits 3000 ms after the window first shows; a press that
+// nothing confirms costs 4500 ms per method.
+const wchar_t* const SHORT_TIMEOUT = L"8";
+
+struct LauncherRun : ::testing::Test {
+    SimulatedLauncher launcher{};
+    void TearDown() override { stop_launcher(&launcher); }
+    void start(std::vector<std::wstring> arguments)
+    {
+        ASSERT_EQ(1, start_launcher(&launcher, arguments));
+    }
+    std::string found_line() { return expected_found_line(&launcher, "pixels", default_button_rect(launcher.window)); }
+};
+
+std::string game_line(unsigned long pid)
+{
+    return "GAME " + std::to_string(pid);
+}
+
+TEST_F(LauncherRun, PressStartsTheGameByPostedMessages)
+{
+    start({L"--marker"});
+    ChildResult run = run_tool_exe({L"press", L"--timeout", SHORT_TIMEOUT});
+    unsigned long pid = started_java_pid(&launcher);
+    ASSERT_NE(0ul, pid) << joined(launcher_log(&launcher));
+    std::vector<std::string> expected = {expected_window_line(&launcher), found_line(), "TRY message",
+                                         game_line(pid), "PRESSED message", game_line(pid)};
+    EXPECT_EQ(expected, output_lines(run.output));
+    EXPECT_EQ(0, run.exit_code);
+    EXPECT_EQ(1u, log_lines_starting(&launcher, "CLICK posted").size());
+}
+
+TEST_F(LauncherRun, PressInHideModeLeavesTheWindowHiddenUntilShow)
+{
+    start({L"--marker"});
+    ChildResult run = run_tool_exe({L"press", L"--hide", L"--timeout", SHORT_TIMEOUT});
+    unsigned long pid = started_java_pid(&launcher);
+    std::vector<std::string> expected = {expected_window_line(&launcher), found_line(), "TRY message",
+                                         game_line(pid), "PRESSED message", game_line(pid)};
+    EXPECT_EQ(expected, output_lines(run.output));
+    EXPECT_EQ(0, run.exit_code);
+    EXPECT_TRUE(holds_hidden_mark(launcher.window));
+
+    ChildResult shown = run_tool_exe({L"show"});
+    EXPECT_EQ(0, shown.exit_code);
+    EXPECT_FALSE(holds_hidden_mark(launcher.window));
+}
+
+TEST_F(LauncherRun, LauncherDeafToPostedMessagesIsPressedByARealClick)
+{
+    start({L"--marker", L"--accept", L"real"});
+    ChildResult run = run_tool_exe({L"press", L"--timeout", SHORT_TIMEOUT});
+    std::vector<std::string> lines = output_lines(run.output);
+    ASSERT_GE(lines.size(), 5u) << run.output;
+    EXPECT_EQ("TRY message", lines[2]);
+    EXPECT_EQ("TRY click", lines[3]);
+    EXPECT_EQ(game_line(started_java_pid(&launcher)), lines[4]);
+    EXPECT_EQ("PRESSED click", lines[5]);
+    EXPECT_EQ(0, run.exit_code);
+    EXPECT_EQ(1u, log_lines_starting(&launcher, "CLICK real").size());
+}
+
+TEST_F(LauncherRun, LauncherIgnoringEveryClickIsStuckAndShownAgain)
+{
+    start({L"--marker", L"--on-click", L"ignore"});
+    ChildResult run = run_tool_exe({L"press", L"--hide", L"--timeout", SHORT_TIMEOUT});
+    std::vector<std::string> expected = {expected_window_line(&launcher), found_line(), "TRY message",
+                                         "TRY click", "STUCK"};
+    EXPECT_EQ(expected, output_lines(run.output));
+    EXPECT_EQ(4, run.exit_code);
+    EXPECT_FALSE(holds_hidden_mark(launcher.window));
+    // Both methods reached the launcher: the click was real, not blocked.
+    EXPECT_EQ(1u, log_lines_starting(&launcher, "CLICK posted").size());
+    EXPECT_EQ(1u, log_lines_starting(&launcher, "CLICK real").size());
+}
+
+TEST_F(LauncherRun, LauncherClosingOnPlayConfirmsThePress)
+{
+    start({L"--marker", L"--on-click", L"close"});
+    ULONGLONG started = GetTickCount64();
+    ChildResult run = run_tool_exe({L"press", L"--timeout", SHORT_TIMEOUT});
+    ULONGLONG took = GetTickCount64() - started;
+    std::vector<std::string> expected = {expected_window_line(&launcher), found_line(), "TRY message",
+                                         "PRESSED message"};
+    EXPECT_EQ(expected, output_lines(run.output));
+    EXPECT_EQ(0, run.exit_code);
+    // The watch ends at its first poll: no 12 s wait for a game.
+    EXPECT_LT(took, 9000u);
+}
+
+TEST_F(LauncherRun, ButtonWithoutTheProfileMarkerIsNotPressed)
+{
+    start({});
+    ChildResult run = run_tool_exe({L"press", L"--timeout", L"5"});
+    std::vector<std::string> expected = {expected_window_line(&launcher), "NOT_SELECTED", "NOTFOUND"};
+    EXPECT_EQ(expected, output_lines(run.output));
+    EXPECT_EQ(2, run.exit_code);
+    EXPECT_TRUE(log_lines_starting(&launcher, "CLICK").empty());
+}
+
+TEST_F(LauncherRun, FindInHideModeReportsWithoutPressingAndShowsTheWindowAgain)
+{
+    start({L"--marker"});
+    ChildResult run = run_tool_exe({L"find", L"--hide", L"--timeout", SHORT_TIMEOUT});
+    std::vector<std::string> expected = {expected_window_line(&launcher), found_line()};
+    EXPECT_EQ(expected, output_lines(run.output));
+    EXPECT_EQ(0, run.exit_code);
+    EXPECT_FALSE(holds_hidden_mark(launcher.window));
+    EXPECT_TRUE(log_lines_starting(&launcher, "LBUTTON").empty());
+}
+
+TEST(NoLauncher, WaitsThenGivesUpWithExitCode2)
+{
+    ULONGLONG started = GetTickCount64();
+    ChildResult run = run_tool_exe({L"press", L"--timeout", L"1"});
+    ULONGLONG took = GetTickCount64() - started;
+    std::vector<std::string> expected = {"WAITING window", "NOTFOUND"};
+    EXPECT_EQ(expected, output_lines(run.output));
+    EXPECT_EQ(2, run.exit_code);
+    EXPECT_GE(took, 1000u);
+    EXPECT_LT(took, 4000u);
+}
+
+}  // namespace
