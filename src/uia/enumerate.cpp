@@ -108,7 +108,7 @@ void walk_elements(UiScan* scan, IUIAutomationTreeWalker* walker, IUIAutomationE
                    RECT window_rect, int depth)
 {
     // Bounds: 41 levels below the window; no new level past 8000 elements.
-    if (depth == MAX_WALK_DEPTH || scan->element_count > MAX_SCAN_ELEMENTS)
+    if (depth >= MAX_WALK_DEPTH || scan->element_count > MAX_SCAN_ELEMENTS)
         return;
     IUIAutomationElement* child = nullptr;
     if (FAILED(walker->GetFirstChildElement(parent, &child)))
