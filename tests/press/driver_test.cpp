@@ -1,0 +1,212 @@
+// The press and find driver, run in this process on virtual time: the UI
+// tree comes from the UI Automation double, the launcher window from the
+// simulated launcher (with no button, so that no pixel route interferes).
+#include <gtest/gtest.h>
+
+#include "app/settings.h"
+#include "press/driver.h"
+#include "press_harness.h"
+#include "support/simulated_launcher.h"
+#include "windows/window_handling.h"
+
+namespace {
+
+const uint64_t START = 1000000;
+
+struct Driver : ::testing::Test {
+    UiaDouble d;
+    SimulatedLauncher launcher{};
+    StartedGame game;
+
+    void SetUp() override
+    {
+        reset_settings();
+        install_virtual_time(START);
+        install_uia_double(d);
+    }
+    void TearDown() override
+    {
+        remove_virtual_time();
+        EXPECT_EQ(0, d.live_objects);
+        remove_uia_double(d);
+        end_game(&game);
+        stop_launcher(&launcher);
+        reset_settings();
+    }
+    void start(std::vector<std::wstring> arguments)
+    {
+        arguments.push_back(L"--no-button");
+        ASSERT_EQ(1, start_launcher(&launcher, arguments));
+    }
+    std::string window_line(HWND window)
+    {
+        RECT r;
+        GetWindowRect(window, &r);
+        char text[160];
+        snprintf(text, sizeof text, "WINDOW %ld %ld %ld %ld Minecraft Launcher", r.left, r.top, r.right - r.left,
+                 r.bottom - r.top);
+        return text;
+    }
+};
+
+const char PLAY_FOUND[] = "FOUND uia 400 600 300 64";
+
+TEST_F(Driver, NoLauncherWaitsThenGivesUp)
+{
+    for (int hidden = 0; hidden <= 1; hidden++) {
+        install_virtual_time(START);
+        hide_mode = hidden;
+        EXPECT_EQ(2, run_press(1));
+        EXPECT_EQ((std::vector<std::string>{"WAITING window", "NOTFOUND"}), reported);
+        uint32_t poll = hidden ? 40 : 400;
+        for (uint32_t wait : virtual_time.waits)
+            EXPECT_EQ(poll, wait);
+        EXPECT_EQ(1000 / poll * poll + (1000 % poll ? poll : 0), total_waited());
+        EXPECT_EQ(0, hide_mode);
+    }
+}
+
+TEST_F(Driver, FindReportsTheTargetAndBringsTheFrontWindowForward)
+{
+    start({});
+    PlayPage page = add_play_page(d, 1);
+    find_only = 1;
+    HWND front = CreateWindowExW(0, L"STATIC", L"Kestrov V6 Launcher", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10,
+                                 200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    wcscpy(front_title, L"Kestrov V6 Launcher");
+    EXPECT_EQ(0, run_press(5));
+    EXPECT_EQ((std::vector<std::string>{window_line(launcher.window), PLAY_FOUND}), reported);
+    EXPECT_EQ(0, d.nodes[page.play].pattern_requests) << "find presses nothing";
+    EXPECT_EQ(front, GetForegroundWindow());
+    DestroyWindow(front);
+
+    // A --front window that does not exist changes nothing.
+    install_virtual_time(START);
+    wcscpy(front_title, L"No such window");
+    EXPECT_EQ(0, run_press(5));
+    EXPECT_EQ(2u, reported.size());
+}
+
+TEST_F(Driver, PressThatStartsTheGameIsConfirmedAndWatched)
+{
+    start({});
+    PlayPage page = add_play_page(d, 1);
+    unsigned long pid = 0;
+    virtual_time.on_wait = [&](uint64_t) {
+        if (d.nodes[page.play].invoke_calls > 0 && !pid)
+            pid = start_game(&game);
+    };
+    EXPECT_EQ(0, run_press(5));
+    std::string game_line = "GAME " + std::to_string(pid);
+    EXPECT_EQ((std::vector<std::string>{window_line(launcher.window), PLAY_FOUND, "TRY invoke", game_line,
+                                        "PRESSED invoke", game_line}),
+              reported);
+    EXPECT_EQ(1, d.nodes[page.play].invoke_calls);
+}
+
+TEST_F(Driver, SignInPageEndsWithExitCode3)
+{
+    start({});
+    add_button(d, L"Sign in", RECT{400, 300, 600, 340});
+    EXPECT_EQ(3, run_press(2));
+    EXPECT_EQ((std::vector<std::string>{window_line(launcher.window), "LOGIN", "NOTFOUND"}), reported);
+}
+
+TEST_F(Driver, StuckInHideModeShowsTheWindowsAgain)
+{
+    start({});
+    PlayPage page = add_play_page(d, 1);
+    d.nodes[page.play].invoke_result = E_FAIL;
+    d.nodes[page.play].default_action_result = E_FAIL;
+    hide_mode = 1;
+    int hidden_while_searching = 0;
+    virtual_time.on_wait = [&](uint64_t) {
+        if (reported.back() == "TRY message")  // the window as the search left it
+            hidden_while_searching = GetPropW(launcher.window, L"KestrovV6.Hidden") != nullptr;
+    };
+    virtual_time.real_sleep_ms = 5;
+    EXPECT_EQ(4, run_press(5));
+    EXPECT_EQ((std::vector<std::string>{window_line(launcher.window), PLAY_FOUND, "TRY invoke", "TRY legacy",
+                                        "TRY message", "TRY click", "STUCK"}),
+              reported);
+    EXPECT_TRUE(hidden_while_searching);
+    EXPECT_EQ(nullptr, GetPropW(launcher.window, L"KestrovV6.Hidden"));
+    EXPECT_EQ(0, hide_mode);
+}
+
+TEST_F(Driver, MinimisedLauncherIsShownWithoutActivation)
+{
+    start({L"--minimized"});
+    ASSERT_TRUE(IsIconic(launcher.window));
+    add_play_page(d, 1);
+    find_only = 1;
+    EXPECT_EQ(0, run_press(5));
+    ASSERT_FALSE(virtual_time.waits.empty());
+    EXPECT_EQ(300u, virtual_time.waits.front());
+    EXPECT_FALSE(IsIconic(launcher.window));
+    EXPECT_EQ(PLAY_FOUND, reported.back());
+}
+
+TEST_F(Driver, WatchPressesAgainAtMostTwiceAfterClosingAPopup)
+{
+    start({});
+    PlayPage page = add_play_page(d, 1);
+    int popup = add_store_popup(d, RECT{300, 300, 700, 400});
+    int close = add_button(d, L"Close", RECT{450, 420, 550, 450});
+    d.nodes[popup].name = L"Welcome";
+    // Each press makes Play go and a store pop-up come; closing the pop-up
+    // brings Play back.
+    int presses_seen = 0, closes_seen = 0;
+    virtual_time.on_wait = [&](uint64_t) {
+        if (d.nodes[page.play].invoke_calls > presses_seen) {
+            presses_seen = d.nodes[page.play].invoke_calls;
+            d.nodes[page.play].name = L"Launching";
+            d.nodes[popup].name = L"This Microsoft Store account doesn't match";
+        }
+        if (d.nodes[close].invoke_calls > closes_seen) {
+            closes_seen = d.nodes[close].invoke_calls;
+            d.nodes[popup].name = L"Welcome";
+            d.nodes[page.play].name = L"Play";
+        }
+    };
+    EXPECT_EQ(0, run_press(5));
+    std::vector<std::string> expected = {window_line(launcher.window), PLAY_FOUND, "TRY invoke", "PRESSED invoke"};
+    for (int i = 0; i < 2; i++)
+        for (const char* line : {"POPUP closed with Close", "FOUND uia again", "TRY invoke", "PRESSED invoke"})
+            expected.push_back(line);
+    expected.push_back("POPUP closed with Close");
+    EXPECT_EQ(expected, reported);
+    EXPECT_EQ(3, d.nodes[page.play].invoke_calls);
+}
+
+TEST_F(Driver, EveryNewBestWindowIsReportedAndStartsItsOwnState)
+{
+    // No launcher at first; one comes, goes and another comes.
+    add_play_page(d, 0);
+    int tab = add_tab(d, L"Play", RECT{50, 20, 150, 60}, UIA_TabItemControlTypeId);
+    SimulatedLauncher second{};
+    std::vector<std::string> windows;
+    int phase = 0;
+    virtual_time.on_wait = [&](uint64_t now) {
+        uint64_t at = now - START;
+        if (phase == 0 && at >= 800) {
+            phase = 1;
+            ASSERT_EQ(1, start_launcher(&launcher, {L"--no-button"}));
+            windows.push_back(window_line(launcher.window));
+        } else if (phase == 1 && at >= 2400) {
+            phase = 2;
+            stop_launcher(&launcher);
+        } else if (phase == 2 && at >= 3200) {
+            phase = 3;
+            ASSERT_EQ(1, start_launcher(&second, {L"--no-button", L"--x", L"150"}));
+            windows.push_back(window_line(second.window));
+        }
+    };
+    EXPECT_EQ(2, run_press(5));
+    stop_launcher(&second);
+    ASSERT_EQ(2u, windows.size());
+    EXPECT_EQ((std::vector<std::string>{"WAITING window", windows[0], windows[1], "NOTFOUND"}), reported);
+    EXPECT_EQ(2, d.nodes[tab].invoke_calls) << "the tab is tried once on each window";
+}
+
+}  // namespace
