@@ -23,10 +23,17 @@ enum {
     CONFIRM_POLL_MS = 500,
     CONFIRM_BLIND_POLLS = 2,   // the button may take a moment to react
     MAX_CHILD_DESCENTS = 8,
+    ANSWER_TIMEOUT_MS = 300,
     COLOUR_TOLERANCE = 10,
 };
 
 static const char* const METHOD_WORDS[] = {"invoke", "legacy", "message", "click"};
+
+int window_answers(HWND window)
+{
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, ANSWER_TIMEOUT_MS, &result) != 0;
+}
 
 POINT target_center(HWND window, const PlayTarget* target)
 {
@@ -119,9 +126,12 @@ static void send_mouse_button(DWORD flag)
     SendInput(1, &input, sizeof(INPUT));
 }
 
-// A real click at the centre: only when the launcher itself is under it.
+// A real click at the centre: only when the launcher itself is under it,
+// and only on a window that still answers (unhiding it would wait for it).
 static int real_click(HWND window, const PlayTarget* target)
 {
+    if (!window_answers(window))
+        return 0;
     POINT p = target_center(window, target);
     int was_hidden = GetPropW(window, HIDDEN_PROPERTY) != nullptr;
     if (was_hidden)

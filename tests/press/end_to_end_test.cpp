@@ -117,6 +117,102 @@ TEST_F(LauncherRun, FindInHideModeReportsWithoutPressingAndShowsTheWindowAgain)
     EXPECT_TRUE(log_lines_starting(&launcher, "LBUTTON").empty());
 }
 
+// --- faults: the launcher dies or hangs under the tool -----------------------------
+
+struct LauncherFault : LauncherRun {
+    BackgroundTool tool;
+    ULONGLONG started = 0;
+    void run_in_background(std::vector<std::wstring> arguments)
+    {
+        started = GetTickCount64();
+        start_tool(&tool, arguments, 40000);
+    }
+    void kill_launcher_at(DWORD ms_after_start)
+    {
+        ULONGLONG now = GetTickCount64();
+        if (now - started < ms_after_start)
+            Sleep((DWORD)(ms_after_start - (now - started)));
+        stop_launcher(&launcher);
+    }
+    ULONGLONG finish()
+    {
+        finish_tool(&tool);
+        return GetTickCount64() - started;
+    }
+};
+
+TEST_F(LauncherFault, KilledWhileTheToolLooksEndsInNotFound)
+{
+    start({L"--marker"});
+    HWND window = launcher.window;
+    std::string window_seen = expected_window_line(&launcher);
+    run_in_background({L"press", L"--hide", L"--timeout", L"4"});
+    kill_launcher_at(1500);  // within the pixel route's 3000 ms grace
+    ULONGLONG took = finish();
+    // The window went away: the wait for one is reported then.
+    std::vector<std::string> expected = {window_seen, "WAITING window", "NOTFOUND"};
+    EXPECT_EQ(expected, output_lines(tool.result.output));
+    EXPECT_EQ(2, tool.result.exit_code);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_LT(took, 7000u);
+}
+
+TEST_F(LauncherFault, KilledWhileAPressIsConfirmedCountsAsPressed)
+{
+    start({L"--marker", L"--on-click", L"ignore"});
+    std::string found = found_line();
+    run_in_background({L"press", L"--hide", L"--timeout", SHORT_TIMEOUT});
+    kill_launcher_at(5000);  // FOUND comes at about 3.1 s
+    ULONGLONG took = finish();
+    std::vector<std::string> lines = output_lines(tool.result.output);
+    ASSERT_EQ(4u, lines.size()) << tool.result.output;
+    EXPECT_EQ(found, lines[1]);
+    EXPECT_EQ("TRY message", lines[2]);
+    EXPECT_EQ("PRESSED message", lines[3]);  // the window went away
+    EXPECT_EQ(0, tool.result.exit_code);
+    EXPECT_LT(took, 9000u);
+}
+
+TEST_F(LauncherFault, KilledWhileWatchedEndsTheWatch)
+{
+    start({L"--marker", L"--on-click", L"hide-button"});
+    run_in_background({L"press", L"--timeout", SHORT_TIMEOUT});
+    kill_launcher_at(6000);  // pressed at about 4.7 s, then watched for up to 12 s
+    ULONGLONG took = finish();
+    std::vector<std::string> lines = output_lines(tool.result.output);
+    ASSERT_EQ(4u, lines.size()) << tool.result.output;
+    EXPECT_EQ("PRESSED message", lines[3]);
+    EXPECT_EQ(0, tool.result.exit_code);
+    EXPECT_LT(took, 8000u);
+}
+
+TEST_F(LauncherFault, LauncherThatStoppedAnsweringIsNeitherHiddenNorWaitedFor)
+{
+    start({L"--marker", L"--hang-after-ms", L"300"});
+    HWND window = launcher.window;
+    Sleep(1000);
+    ULONGLONG begun = GetTickCount64();
+    ChildResult run = run_tool_exe({L"press", L"--hide", L"--timeout", L"6"}, 40000);
+    ULONGLONG took = GetTickCount64() - begun;
+    EXPECT_FALSE(run.timed_out) << run.output;
+    EXPECT_EQ(4, run.exit_code) << run.output;
+    std::vector<std::string> expected = {expected_window_line(&launcher), found_line(), "TRY message", "TRY click",
+                                         "STUCK"};
+    EXPECT_EQ(expected, output_lines(run.output));
+    EXPECT_FALSE(holds_hidden_mark(window));
+    EXPECT_LT(took, 15000u);
+}
+
+TEST_F(LauncherFault, LauncherThatHangsAfterTakingTheClickStillCountsAsPressed)
+{
+    start({L"--marker", L"--hang-on-click"});
+    ChildResult run = run_tool_exe({L"press", L"--hide", L"--timeout", SHORT_TIMEOUT}, 40000);
+    std::vector<std::string> lines = output_lines(run.output);
+    ASSERT_EQ(6u, lines.size()) << run.output;
+    EXPECT_EQ("PRESSED message", lines[4]);
+    EXPECT_EQ(0, run.exit_code);
+}
+
 TEST(NoLauncher, WaitsThenGivesUpWithExitCode2)
 {
     ULONGLONG started = GetTickCount64();
