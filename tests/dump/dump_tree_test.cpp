@@ -216,14 +216,6 @@ TEST_F(ElementTree, AFailedOrEmptyTreeStepEndsOnlyThatLevel)
     }
 }
 
-TEST_F(ElementTree, NoElementPrintsNothing)
-{
-    d.automation_object->get_RawViewWalker(&walker);
-    dump_element_tree(walker, nullptr, 0);
-    EXPECT_TRUE(collected.empty());
-    EXPECT_EQ(0, dumped_elements);
-}
-
 // run_dump in this process, with the double as `automation` and the
 // simulated launcher as the window.
 class DumpWithDouble : public ::testing::Test {

@@ -20,14 +20,17 @@ trap 'kill "$launcher_pid" 2>/dev/null; wait "$launcher_pid" 2>/dev/null; rm -f 
 
 # The launcher takes a moment to show its window: dump until it is found.
 output=""
+attempts=""
 for _ in $(seq 1 40); do
     output="$("$wine_run" "$tool" dump --shot "$shot_windows" | tr -d '\r')"
     [ -f "$shot" ] && break
+    attempts="$attempts$output"$'\n'
     sleep 0.25
 done
 echo "$output"
 if [ ! -f "$shot" ]; then
-    echo "FAIL: the tool wrote no screenshot"
+    echo "FAIL: the tool wrote no screenshot; its reports were:"
+    echo "$attempts" | sort | uniq -c
     exit 1
 fi
 
