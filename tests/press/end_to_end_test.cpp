@@ -96,14 +96,15 @@ TEST_F(LauncherRun, LauncherClosingOnPlayConfirmsThePress)
     EXPECT_LT(took, 9000u);
 }
 
-TEST_F(LauncherRun, ButtonWithoutTheProfileMarkerIsNotPressed)
+TEST_F(LauncherRun, ButtonWithoutTheProfileMarkerIsNotPressedAndShownAgain)
 {
     start({});
-    ChildResult run = run_tool_exe({L"press", L"--timeout", L"5"});
+    ChildResult run = run_tool_exe({L"press", L"--hide", L"--timeout", L"5"});
     std::vector<std::string> expected = {expected_window_line(&launcher), "NOT_SELECTED", "NOTFOUND"};
     EXPECT_EQ(expected, output_lines(run.output));
     EXPECT_EQ(2, run.exit_code);
     EXPECT_TRUE(log_lines_starting(&launcher, "CLICK").empty());
+    EXPECT_FALSE(holds_hidden_mark(launcher.window));
 }
 
 TEST_F(LauncherRun, FindInHideModeReportsWithoutPressingAndShowsTheWindowAgain)
