@@ -85,7 +85,8 @@ static int run_minimize()
     find_launcher_windows(&found);
     int minimized = 0;
     for (int i = 0; i < found.count; i++) {
-        if (!IsIconic(found.windows[i])) {
+        // ShowWindow waits for the window's thread: leave a hung one alone.
+        if (!IsIconic(found.windows[i]) && window_answers(found.windows[i])) {
             ShowWindow(found.windows[i], SW_SHOWMINNOACTIVE);
             minimized++;
         }
@@ -102,7 +103,7 @@ static int run_show()
     for (int i = 0; i < found.count; i++)
         unhide_window(found.windows[i]);
     if (best) {
-        if (IsIconic(best))
+        if (IsIconic(best) && window_answers(best))
             ShowWindow(best, SW_RESTORE);
         bring_to_front(best);
     }

@@ -74,27 +74,6 @@ static void watch_after_press(HWND window, LocateState* state)
     }
 }
 
-// Shows the launcher's windows again and ends hide mode, leaving out windows
-// that stopped answering: changing their style would hold the tool forever.
-static void restore_answering_windows(HWND window)
-{
-    LauncherWindows found;
-    find_launcher_windows(&found);
-    int all_answer = 1;
-    for (int i = 0; i < found.count && i < MAX_LAUNCHER_WINDOWS; i++)
-        all_answer = all_answer && window_answers(found.windows[i]);
-    if (window && IsWindow(window))
-        all_answer = all_answer && window_answers(window);
-    if (all_answer) {
-        restore_windows(window);
-        return;
-    }
-    for (int i = 0; i < found.count && i < MAX_LAUNCHER_WINDOWS; i++)
-        if (window_answers(found.windows[i]))
-            unhide_window(found.windows[i]);
-    hide_mode = 0;
-}
-
 static void bring_front_window()
 {
     if (front_title[0] == 0)
@@ -125,8 +104,7 @@ int run_press(int timeout_seconds)
         }
         if (hide_mode) {
             for (int i = 0; i < found.count && i < MAX_LAUNCHER_WINDOWS; i++)
-                if (window_answers(found.windows[i]))
-                    hide_window(found.windows[i]);
+                hide_window(found.windows[i]);
         }
         if (IsIconic(window) && window_answers(window)) {
             ShowWindow(window, SW_SHOWNOACTIVATE);
@@ -168,20 +146,20 @@ int run_press(int timeout_seconds)
         if (!pressed) {
             report("STUCK");
             if (hide_mode)
-                restore_answering_windows(window);
+                restore_windows(window);
             return 4;
         }
         if (!find_only)
             watch_after_press(window, &state);
         // Nothing was pressed in find: the launcher must not stay invisible.
         if (find_only && hide_mode)
-            restore_answering_windows(window);
+            restore_windows(window);
         bring_front_window();
         return 0;
     }
 
     report("NOTFOUND");
     if (hide_mode)
-        restore_answering_windows(previous);
+        restore_windows(previous);
     return state.login_reported ? 3 : 2;
 }

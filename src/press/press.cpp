@@ -23,17 +23,10 @@ enum {
     CONFIRM_POLL_MS = 500,
     CONFIRM_BLIND_POLLS = 2,   // the button may take a moment to react
     MAX_CHILD_DESCENTS = 8,
-    ANSWER_TIMEOUT_MS = 300,
     COLOUR_TOLERANCE = 10,
 };
 
 static const char* const METHOD_WORDS[] = {"invoke", "legacy", "message", "click"};
-
-int window_answers(HWND window)
-{
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, ANSWER_TIMEOUT_MS, &result) != 0;
-}
 
 POINT target_center(HWND window, const PlayTarget* target)
 {

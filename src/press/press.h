@@ -8,7 +8,3 @@ int press_target(HWND window, const PlayTarget* target);
 int target_still_there(HWND window, const PlayTarget* target);
 POINT target_center(HWND window, const PlayTarget* target);
 
-// 1 when the window's thread takes a message within 300 ms. Changing a
-// window's style or showing it waits for its thread; a launcher that stopped
-// pumping messages would hold the tool forever.
-int window_answers(HWND window);

@@ -3,10 +3,19 @@
 #include "app/settings.h"
 #include "windows/discovery.h"
 
+int window_answers(HWND window)
+{
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, ANSWER_TIMEOUT_MS,
+                               &result) != 0;
+}
+
 void hide_window(HWND window)
 {
     if (GetPropW(window, HIDDEN_PROPERTY))
         return;  // keep the style from before the first hiding
+    if (!window_answers(window))
+        return;
     LONG_PTR style = GetWindowLongPtrW(window, GWL_EXSTYLE);
     SetPropW(window, HIDDEN_PROPERTY, (HANDLE)(ULONG_PTR)((unsigned long long)style | HIDDEN_MARK_BIT));
     SetWindowLongPtrW(window, GWL_EXSTYLE, style | WS_EX_LAYERED | WS_EX_TRANSPARENT);
@@ -16,7 +25,7 @@ void hide_window(HWND window)
 void unhide_window(HWND window)
 {
     unsigned long long saved = (unsigned long long)(ULONG_PTR)GetPropW(window, HIDDEN_PROPERTY);
-    if (!saved)
+    if (!saved || !window_answers(window))
         return;
     LONG_PTR style = (LONG_PTR)(saved & ~HIDDEN_MARK_BIT);
     if (style & WS_EX_LAYERED)
@@ -28,6 +37,8 @@ void unhide_window(HWND window)
 
 void bring_to_front(HWND window)
 {
+    if (!window_answers(window))
+        return;
     if (IsIconic(window))
         ShowWindow(window, SW_RESTORE);
     HWND foreground = GetForegroundWindow();

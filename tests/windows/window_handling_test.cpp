@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/settings.h"
+#include "support/child_process.h"
 #include "support/simulated_launcher.h"
 #include "windows/window_handling.h"
 
@@ -226,6 +227,38 @@ TEST_F(Handling, RestoreWithWindowBringsItForward)
     restore_windows(gone);
     EXPECT_EQ(0, hide_mode);
     DestroyWindow(own);
+}
+
+}  // namespace
+
+namespace {
+
+// A launcher whose thread stopped taking messages: nothing may wait for it.
+TEST_F(Handling, HungWindowIsLeftAloneAtOnce)
+{
+    ASSERT_EQ(1, start_launcher(&launcher, {L"--windows", L"2", L"--hang-after-ms", L"700"}));
+    std::vector<HWND> windows = launcher_windows(&launcher);
+    ASSERT_EQ(2u, windows.size());
+    hide_window(windows[0]);  // hidden while it still answered
+    ASSERT_NE(0ULL, hidden_value(windows[0]));
+    pump_for(1200);
+    EXPECT_EQ(0, window_answers(windows[1]));
+
+    ULONGLONG start = GetTickCount64();
+    hide_window(windows[1]);
+    unhide_window(windows[0]);
+    bring_to_front(windows[1]);
+    hide_mode = 1;
+    restore_windows(windows[1]);
+    ULONGLONG spent = GetTickCount64() - start;
+    EXPECT_LT(spent, 3000u);
+    EXPECT_EQ(0ULL, hidden_value(windows[1]));   // never hidden
+    EXPECT_NE(0ULL, hidden_value(windows[0]));   // cannot be shown without waiting
+    EXPECT_EQ(0, hide_mode);
+
+    ChildResult result = run_tool_exe({L"minimize"}, 20000);
+    EXPECT_EQ(0, result.timed_out);
+    EXPECT_EQ("MINIMIZED 0\r\n", result.output);
 }
 
 }  // namespace
