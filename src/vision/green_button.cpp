@@ -2,12 +2,6 @@
 // green in the lower part, stacked into boxes, the largest button-shaped box
 // wins. No Windows header: it also builds natively.
 #include <stddef.h>
-#include <string.h>
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define KV6_GREEN_SSE2 1
-#endif
 
 #include "vision/green_button.h"
 
@@ -62,40 +56,13 @@ inline int within(Pixel a, Pixel b, int32_t tolerance)
 inline int32_t min32(int32_t a, int32_t b) { return a < b ? a : b; }
 inline int32_t max32(int32_t a, int32_t b) { return a > b ? a : b; }
 
-#ifdef KV6_GREEN_SSE2
-// The green test on four pixels at once, one 32-bit lane each; a non-zero
-// result when any of them is green.
-inline int any_green4(const unsigned char* pixels)
+// 1 when pixel k continues the stretch of green on its left: both green
+// and no channel stepping by more than 6. Runs never cross a pixel that
+// does not continue.
+int continues(const unsigned char* row, int32_t k)
 {
-    __m128i v = _mm_loadu_si128((const __m128i*)pixels);
-    __m128i byte = _mm_set1_epi32(0xFF);
-    __m128i blue = _mm_and_si128(v, byte);
-    __m128i green = _mm_and_si128(_mm_srli_epi32(v, 8), byte);
-    __m128i red = _mm_and_si128(_mm_srli_epi32(v, 16), byte);
-    // G >= 70, G >= R + 30, G >= B + 20, as G > 69, G - R > 29, G - B > 19.
-    __m128i bright = _mm_cmpgt_epi32(green, _mm_set1_epi32(69));
-    __m128i over_red = _mm_cmpgt_epi32(_mm_sub_epi32(green, red), _mm_set1_epi32(29));
-    __m128i over_blue = _mm_cmpgt_epi32(_mm_sub_epi32(green, blue), _mm_set1_epi32(19));
-    return _mm_movemask_epi8(_mm_and_si128(bright, _mm_and_si128(over_red, over_blue)));
-}
-#endif
-
-// The first green column at or after x in a row, or width when none. Most
-// of a picture is not green, so this is where the time goes: four pixels at
-// a time where the processor allows.
-int32_t next_green(const unsigned char* row, int32_t x, int32_t width)
-{
-#ifdef KV6_GREEN_SSE2
-    while (x <= width - 8) {
-        const unsigned char* p = row + (ptrdiff_t)x * 4;
-        if (any_green4(p) | any_green4(p + 16))
-            break;
-        x += 8;
-    }
-#endif
-    while (x < width && !is_green(pixel_at(row, x)))
-        ++x;
-    return x;
+    Pixel p = pixel_at(row, k), left = pixel_at(row, k - 1);
+    return is_green(p) && is_green(left) && within(p, left, STEP_TOLERANCE);
 }
 
 // End (exclusive) of the run that opens at `start`, a green pixel.
@@ -156,6 +123,41 @@ void offer_run(GreenBox* boxes, int32_t* box_count, int32_t y, int32_t start, in
     b->rows = 1;
 }
 
+// Offers the row's runs of at least min_run pixels to the boxes, left to
+// right, exactly as a scan of every pixel would: a run starts at the first
+// green pixel after the previous run, and ends at the first pixel that is
+// not green, steps by more than 6 or drifts by more than 40 from its first.
+//
+// Runs never cross a pixel that does not continue the green on its left, so
+// a row falls into stretches of such pixels; every stretch starts a run, and
+// inside one, each run starts where the one before ended. A stretch shorter
+// than min_run holds no long run and can be skipped, and a longer one covers
+// a column that is a multiple of min_run. So only the stretches through
+// those columns are looked at; on the launcher's noisy artwork that is a
+// small part of the row.
+void scan_row(const unsigned char* row, int32_t y, int32_t width, int32_t min_run, int32_t row_gap,
+              GreenBox* boxes, int32_t* box_count)
+{
+    int32_t done = 0;  // columns before this belong to stretches already scanned
+    for (int64_t probe = 0; probe < width; probe += min_run) {
+        if (probe < done || !is_green(pixel_at(row, (int32_t)probe)))
+            continue;
+        int32_t x = (int32_t)probe;
+        while (x > done && continues(row, x))
+            --x;  // back to the stretch's start
+        for (;;) {
+            int32_t end = run_end(row, x, width);
+            if (end - x >= min_run)
+                offer_run(boxes, box_count, y, x, end, pixel_at(row, x), row_gap);
+            if (end >= width || !continues(row, end)) {
+                done = end;
+                break;
+            }
+            x = end;  // cut by the drift: the next run starts here
+        }
+    }
+}
+
 // The shape tests of a button; products in 64 bits, as a box may be huge.
 int has_button_shape(int64_t bw, int64_t bh, int64_t rows, int64_t widest)
 {
@@ -199,17 +201,8 @@ int find_green_button(const Capture* picture, Rect* box, uint32_t* colour)
     GreenBox boxes[MAX_GREEN_BOXES];  // 64 x 44 bytes on the stack
     int32_t box_count = 0;
 
-    for (int32_t y = first_row; y < height; ++y) {
-        const unsigned char* row = picture->pixels + (ptrdiff_t)y * width * 4;
-        int32_t x = next_green(row, 0, width);
-        while (x < width) {
-            int32_t end = run_end(row, x, width);
-            // A short run's pixels are not looked at again.
-            if (end - x >= min_run)
-                offer_run(boxes, &box_count, y, x, end, pixel_at(row, x), row_gap);
-            x = next_green(row, end, width);
-        }
-    }
+    for (int32_t y = first_row; y < height; ++y)
+        scan_row(picture->pixels + (ptrdiff_t)y * width * 4, y, width, min_run, row_gap, boxes, &box_count);
 
     int32_t best = -1;
     int64_t best_area = 0;
