@@ -349,6 +349,16 @@ TEST_F(CaptureTest, LauncherIsCopiedFromTheScreenAsPainted)
     EXPECT_EQ(client.right, picture.width);
     EXPECT_EQ(client.bottom, picture.height);
     EXPECT_EQ(RGB(0x1b, 0x1d, 0x20), pixel_at(picture, 5, 5));
+    // Nothing but the launcher's own colours: none of the window that was
+    // in front, no frame, no black.
+    int foreign = 0;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) {
+            uint32_t c = pixel_at(picture, x, y);
+            foreign += c != RGB(0x1b, 0x1d, 0x20) && c != RGB(0x27, 0x87, 0x3e) && c != RGB(0xff, 0xff, 0xff) &&
+                       c != RGB(0xc8, 0x32, 0xc8);
+        }
+    EXPECT_EQ(0, foreign);
     RECT expected = default_button_rect(launcher.window);
     EXPECT_EQ(RGB(0x27, 0x87, 0x3e), pixel_at(picture, expected.left + 2, expected.top + 2));
     Rect box = {};
