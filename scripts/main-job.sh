@@ -7,6 +7,7 @@
 # Extra arguments go to the tool, e.g. scripts/main-job.sh find.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+echo "Building what is missing (scripts/build.sh)..."
 scripts/build.sh >/dev/null || exit 1
 
 build=build/mingw
