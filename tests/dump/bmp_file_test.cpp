@@ -14,16 +14,8 @@ namespace {
 
 std::vector<unsigned char> read_file(const std::wstring& path)
 {
-    std::vector<unsigned char> bytes;
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (!file)
-        return bytes;
-    unsigned char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    fclose(file);
-    return bytes;
+    std::string bytes = read_file_bytes(path);
+    return std::vector<unsigned char>(bytes.begin(), bytes.end());
 }
 
 // A picture whose every byte differs from its neighbours, so that any

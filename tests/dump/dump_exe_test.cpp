@@ -67,16 +67,8 @@ std::string looked_button_line(RECT box, const char* colour, const char* icon)
 
 std::vector<unsigned char> read_file(const std::wstring& path)
 {
-    std::vector<unsigned char> bytes;
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (!file)
-        return bytes;
-    unsigned char chunk[65536];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    fclose(file);
-    return bytes;
+    std::string bytes = read_file_bytes(path);
+    return std::vector<unsigned char>(bytes.begin(), bytes.end());
 }
 
 int32_t little_endian_i32(const std::vector<unsigned char>& bytes, size_t at)

@@ -29,26 +29,7 @@ struct ToolRun {
 
 int start_tool_process(ToolRun* run, const std::vector<std::wstring>& arguments)
 {
-    std::wstring program = build_path(L"KestrovV6-Play.exe");
-    std::wstring command = quote_argument(program);
-    for (const std::wstring& argument : arguments)
-        command += L" " + quote_argument(argument);
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE write_end = nullptr;
-    if (!CreatePipe(&run->output, &write_end, &inherit, 0))
-        return 0;
-    SetHandleInformation(run->output, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = write_end;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    BOOL started = CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                  &startup, &run->process);
-    CloseHandle(write_end);
-    return started ? 1 : 0;
+    return start_program(build_path(L"KestrovV6-Play.exe"), arguments, &run->process, &run->output);
 }
 
 // Reads what has arrived, stamping each finished line. 0 once the tool ended.

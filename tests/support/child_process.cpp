@@ -1,5 +1,7 @@
 #include "support/child_process.h"
 
+#include <stdio.h>
+
 std::wstring build_path(const wchar_t* file_name)
 {
     wchar_t own[MAX_PATH];
@@ -34,10 +36,9 @@ std::wstring quote_argument(const std::wstring& argument)
     return quoted;
 }
 
-ChildResult run_program(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                        DWORD timeout_ms)
+int start_program(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                  PROCESS_INFORMATION* process, HANDLE* output)
 {
-    ChildResult result{-1, 0, std::string()};
     std::wstring command = quote_argument(program);
     for (const std::wstring& argument : arguments)
         command += L" " + quote_argument(argument);
@@ -45,7 +46,7 @@ ChildResult run_program(const std::wstring& program, const std::vector<std::wstr
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE read_end = nullptr, write_end = nullptr;
     if (!CreatePipe(&read_end, &write_end, &inherit, 0))
-        return result;
+        return 0;
     SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
 
     STARTUPINFOW startup;
@@ -55,16 +56,27 @@ ChildResult run_program(const std::wstring& program, const std::vector<std::wstr
     startup.hStdOutput = write_end;
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION process;
     std::vector<wchar_t> line(command.begin(), command.end());
     line.push_back(0);
     BOOL started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                  nullptr, &startup, &process);
-    CloseHandle(write_end);
+                                  nullptr, &startup, process);
+    CloseHandle(write_end);  // only the child writes now: the pipe ends when it does
     if (!started) {
         CloseHandle(read_end);
-        return result;
+        return 0;
     }
+    *output = read_end;
+    return 1;
+}
+
+ChildResult run_program(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                        DWORD timeout_ms)
+{
+    ChildResult result{-1, 0, std::string()};
+    PROCESS_INFORMATION process;
+    HANDLE read_end = nullptr;
+    if (!start_program(program, arguments, &process, &read_end))
+        return result;
     CloseHandle(process.hThread);
 
     ULONGLONG deadline = GetTickCount64() + timeout_ms;
@@ -116,6 +128,20 @@ std::vector<std::string> output_lines(const std::string& output)
         start = end + 1;
     }
     return lines;
+}
+
+std::string read_file_bytes(const std::wstring& path)
+{
+    std::string bytes;
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (!file)
+        return bytes;
+    char chunk[65536];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.append(chunk, got);
+    fclose(file);
+    return bytes;
 }
 
 std::string narrow(const std::wstring& text)

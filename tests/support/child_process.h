@@ -18,6 +18,12 @@ std::wstring build_path(const wchar_t* file_name);
 // Quotes one argument the way CommandLineToArgvW reads it back.
 std::wstring quote_argument(const std::wstring& argument);
 
+// Starts a program with arguments, its standard output going into a pipe
+// whose read end lands in *output. 1 on success; the caller closes the
+// handles of `process` and `*output`.
+int start_program(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                  PROCESS_INFORMATION* process, HANDLE* output);
+
 // Runs a program with arguments, collects its standard output and waits for
 // it to end; after `timeout_ms` it is terminated.
 ChildResult run_program(const std::wstring& program, const std::vector<std::wstring>& arguments,
@@ -28,6 +34,9 @@ ChildResult run_tool_exe(const std::vector<std::wstring>& arguments, DWORD timeo
 
 // The output cut into lines, each without its CR LF.
 std::vector<std::string> output_lines(const std::string& output);
+
+// The whole content of a file; empty when it cannot be read.
+std::string read_file_bytes(const std::wstring& path);
 
 // UTF-8 of a wide string, for comparisons with report lines.
 std::string narrow(const std::wstring& text);

@@ -128,16 +128,7 @@ std::vector<HWND> launcher_windows(const SimulatedLauncher* launcher)
 
 std::vector<std::string> launcher_log(const SimulatedLauncher* launcher)
 {
-    std::string text;
-    FILE* log = _wfopen(launcher->log_path.c_str(), L"rb");
-    if (log) {
-        char chunk[4096];
-        size_t got;
-        while ((got = fread(chunk, 1, sizeof chunk, log)) > 0)
-            text.append(chunk, got);
-        fclose(log);
-    }
-    return output_lines(text);
+    return output_lines(read_file_bytes(launcher->log_path));
 }
 
 RECT default_button_rect(HWND window)
