@@ -1,4 +1,4 @@
-// Driving the simulated Minecraft Launcher (tests/fixtures/simulated_launcher.cpp,
+// Driving the simulated Minecraft Launcher (kit/simulated_launcher.cpp,
 // built as MinecraftLauncher.exe) from tests, in its own process.
 //
 // Its arguments, all optional:
@@ -23,7 +23,13 @@
 //   --accept KIND           which clicks count: any (default) | posted | real
 //   --java-ms N             how long the started javaw.exe lives (default 30000)
 //   --hang-after-ms N       stop pumping messages N ms after start (the window hangs)
+//   --hang-for-ms N         a hang ends after N ms (default: never)
 //   --hang-on-click         stop pumping messages after a click was taken
+//   --busy-ms N --busy-every-ms M   the window thread is busy (takes no messages) N ms of every M
+//   --stalls SEED,MIN,MAX   busy stalls of MIN..MAX ms at random moments (0.2 to 2 s apart)
+//   --button-after-ms N     the button shows only N ms after start
+//   --popup-until-escape    the button shows only after an Escape key arrives
+//   --close-after-ms N      every window closes after N ms (the process then exits)
 //   --log FILE              append one line per received key or mouse message and action:
 //                             "KEYDOWN|KEYUP <vk hex> <lparam hex 8 digits> main|chrome real|posted"
 //                             "LBUTTONDOWN|LBUTTONUP|MOUSEMOVE <x> <y> main|chrome|child real|posted"

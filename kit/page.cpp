@@ -1,0 +1,458 @@
+// Reading a page file into plain records, and the changes its actions make.
+#include "page.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+struct TypeName {
+    const wchar_t* name;  // lower case
+    int control_type;
+};
+
+// English first: control_type_english takes the first name of each id.
+const TypeName TYPE_NAMES[] = {
+    {L"button", 50000}, {L"calendar", 50001}, {L"check box", 50002}, {L"combo box", 50003},
+    {L"edit", 50004}, {L"hyperlink", 50005}, {L"image", 50006}, {L"list item", 50007},
+    {L"list", 50008}, {L"menu", 50009}, {L"menu bar", 50010}, {L"menu item", 50011},
+    {L"progress bar", 50012}, {L"radio button", 50013}, {L"scroll bar", 50014}, {L"slider", 50015},
+    {L"spinner", 50016}, {L"status bar", 50017}, {L"tab", 50018}, {L"tab item", 50019},
+    {L"text", 50020}, {L"tool bar", 50021}, {L"tool tip", 50022}, {L"tree", 50023},
+    {L"tree item", 50024}, {L"custom", 50025}, {L"group", 50026}, {L"thumb", 50027},
+    {L"data grid", 50028}, {L"data item", 50029}, {L"document", 50030}, {L"split button", 50031},
+    {L"window", 50032}, {L"pane", 50033}, {L"header", 50034}, {L"header item", 50035},
+    {L"table", 50036}, {L"title bar", 50037}, {L"separator", 50038},
+    // Other spellings Windows uses, and other languages' names.
+    {L"link", 50005}, {L"toolbar", 50021}, {L"tooltip", 50022}, {L"dialog", 50032},
+    // German
+    {L"schaltfl\u00e4che", 50000}, {L"gruppe", 50026}, {L"dokument", 50030}, {L"bereich", 50033},
+    {L"fenster", 50032}, {L"registerkartenelement", 50019}, {L"registerkarte", 50018},
+    {L"listenelement", 50007}, {L"liste", 50008}, {L"bild", 50006}, {L"bearbeiten", 50004},
+    {L"kontrollk\u00e4stchen", 50002}, {L"optionsfeld", 50013}, {L"kombinationsfeld", 50003},
+    {L"men\u00fcelement", 50011}, {L"benutzerdefiniert", 50025},
+    // French
+    {L"bouton", 50000}, {L"texte", 50020}, {L"groupe", 50026}, {L"volet", 50033},
+    {L"fen\u00eatre", 50032}, {L"\u00e9l\u00e9ment d'onglet", 50019}, {L"onglet", 50018},
+    {L"\u00e9l\u00e9ment de liste", 50007}, {L"liste", 50008}, {L"lien", 50005},
+    {L"modifier", 50004}, {L"case \u00e0 cocher", 50002}, {L"case d'option", 50013},
+    {L"zone de liste d\u00e9roulante", 50003}, {L"\u00e9l\u00e9ment de menu", 50011},
+    {L"personnalis\u00e9", 50025},
+    // Spanish
+    {L"bot\u00f3n", 50000}, {L"texto", 50020}, {L"grupo", 50026}, {L"documento", 50030},
+    {L"panel", 50033}, {L"ventana", 50032}, {L"elemento de pesta\u00f1a", 50019},
+    {L"pesta\u00f1a", 50018}, {L"elemento de lista", 50007}, {L"lista", 50008},
+    {L"imagen", 50006}, {L"hiperv\u00ednculo", 50005}, {L"v\u00ednculo", 50005}, {L"editar", 50004},
+    {L"casilla", 50002}, {L"casilla de verificaci\u00f3n", 50002}, {L"bot\u00f3n de opci\u00f3n", 50013},
+    {L"bot\u00f3n de radio", 50013}, {L"cuadro combinado", 50003}, {L"elemento de men\u00fa", 50011},
+    {L"personalizado", 50025},
+};
+
+const int BUTTON = 50000, HYPERLINK = 50005, LIST_ITEM = 50007, MENU_ITEM = 50011,
+          RADIO_BUTTON = 50013, TAB_ITEM = 50019, TREE_ITEM = 50024, CUSTOM = 50025,
+          DATA_ITEM = 50029, SPLIT_BUTTON = 50031, CHECK_BOX = 50002;
+
+// ASCII and Latin-1 capitals: enough for the names above.
+wchar_t lower(wchar_t c)
+{
+    if ((c >= L'A' && c <= L'Z') || (c >= 0xc0 && c <= 0xde && c != 0xd7))
+        return (wchar_t)(c + 32);
+    return c;
+}
+
+std::wstring from_utf8(const std::string& text)
+{
+    std::wstring out;
+    size_t i = 0, n = text.size();
+    while (i < n) {
+        unsigned c = (unsigned char)text[i];
+        int extra = c < 0x80 ? 0 : (c & 0xe0) == 0xc0 ? 1 : (c & 0xf0) == 0xe0 ? 2 : (c & 0xf8) == 0xf0 ? 3 : -1;
+        unsigned code = extra == 0 ? c : extra == 1 ? (c & 0x1f) : extra == 2 ? (c & 0x0f) : (c & 0x07);
+        int ok = extra >= 0 && i + (size_t)extra < n;
+        for (int k = 1; ok && k <= extra; k++) {
+            unsigned next = (unsigned char)text[i + (size_t)k];
+            if ((next & 0xc0) != 0x80)
+                ok = 0;
+            code = (code << 6) | (next & 0x3f);
+        }
+        if (!ok) {
+            out += (wchar_t)0xfffd;
+            i++;
+            continue;
+        }
+        i += (size_t)extra + 1;
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            out += (wchar_t)(0xd800 + (code >> 10));
+            out += (wchar_t)(0xdc00 + (code & 0x3ff));
+        } else {
+            out += (wchar_t)code;
+        }
+    }
+    return out;
+}
+
+// An optionally signed decimal at text[*at]; 1 and *at past it on success.
+int read_int(const std::string& text, size_t* at, int* value)
+{
+    size_t i = *at;
+    int sign = 1;
+    if (i < text.size() && text[i] == '-') {
+        sign = -1;
+        i++;
+    }
+    size_t digits = i;
+    long long v = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - digits < 9)
+        v = v * 10 + (text[i++] - '0');
+    if (i == digits || (i < text.size() && text[i] >= '0' && text[i] <= '9'))
+        return 0;
+    *value = (int)(sign * v);
+    *at = i;
+    return 1;
+}
+
+int read_word(const std::string& text, size_t* at, const char* word)
+{
+    size_t length = strlen(word);
+    if (text.compare(*at, length, word) != 0)
+        return 0;
+    size_t end = *at + length;
+    if (end < text.size() && text[end] != ' ')
+        return 0;
+    *at = end;
+    return 1;
+}
+
+// What follows the name's closing quote: " L T W H", flags, " ## ...".
+int parse_tail(const std::string& tail, PageElement* element, std::string* annotations)
+{
+    size_t at = 0;
+    int numbers[4];
+    for (int k = 0; k < 4; k++) {
+        if (at >= tail.size() || tail[at] != ' ')
+            return 0;
+        at++;
+        if (!read_int(tail, &at, &numbers[k]))
+            return 0;
+    }
+    int disabled = 0, offscreen = 0, invoke = 0;
+    annotations->clear();
+    while (at < tail.size()) {
+        if (tail[at] != ' ')
+            return 0;
+        at++;
+        if (read_word(tail, &at, "disabled"))
+            disabled = 1;
+        else if (read_word(tail, &at, "offscreen"))
+            offscreen = 1;
+        else if (read_word(tail, &at, "invoke"))
+            invoke = 1;
+        else if (read_word(tail, &at, "##")) {
+            *annotations = tail.substr(at);
+            break;
+        } else
+            return 0;
+    }
+    element->left = numbers[0];
+    element->top = numbers[1];
+    element->width = numbers[2];
+    element->height = numbers[3];
+    element->disabled = disabled;
+    element->offscreen = offscreen;
+    element->invoke = invoke;
+    return 1;
+}
+
+int parse_colour(const std::string& text, int fallback)
+{
+    if (text.size() != 6)
+        return fallback;
+    char* end = nullptr;
+    long value = strtol(text.c_str(), &end, 16);
+    return end && *end == 0 ? (int)value : fallback;
+}
+
+struct Annotations {
+    std::string type;
+    int fill, text, notext, legacy, noinvoke;
+};
+
+void parse_action_list(const std::string& list, PageElement* element)
+{
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t comma = list.find(',', start);
+        std::string word = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        size_t colon = word.find(':');
+        std::string kind = word.substr(0, colon);
+        PageAction action{PAGE_ACTION_NONE, colon == std::string::npos ? "" : word.substr(colon + 1)};
+        if (kind == "start-java") action.kind = PAGE_ACTION_START_JAVA;
+        else if (kind == "close") action.kind = PAGE_ACTION_CLOSE;
+        else if (kind == "show") action.kind = PAGE_ACTION_SHOW;
+        else if (kind == "hide") action.kind = PAGE_ACTION_HIDE;
+        else if (kind == "page") action.kind = PAGE_ACTION_PAGE;
+        else if (kind == "select") action.kind = PAGE_ACTION_SELECT;
+        if (action.kind != PAGE_ACTION_NONE)
+            element->actions.push_back(action);
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+}
+
+void parse_annotations(const std::string& text, PageElement* element, Annotations* notes)
+{
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(' ', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string word = text.substr(start, end - start);
+        start = end + 1;
+        size_t equals = word.find('=');
+        std::string key = word.substr(0, equals);
+        std::string value = equals == std::string::npos ? "" : word.substr(equals + 1);
+        if (key == "id" && !value.empty()) element->id = value;
+        else if (key == "type") notes->type = value;
+        else if (key == "action") parse_action_list(value, element);
+        else if (key == "fill") notes->fill = parse_colour(value, notes->fill);
+        else if (key == "text") notes->text = parse_colour(value, notes->text);
+        else if (key == "notext") notes->notext = 1;
+        else if (key == "marker") element->marker = 1;
+        else if (key == "hidden") element->hidden = 1;
+        else if (key == "selected") element->selected = 1;
+        else if (key == "legacy") notes->legacy = 1;
+        else if (key == "noinvoke") notes->noinvoke = 1;
+    }
+}
+
+// Which patterns an element of this type offers, as browsers' elements do.
+void set_patterns(PageElement* element, const Annotations& notes)
+{
+    int t = element->control_type;
+    int clickable = t == BUTTON || t == HYPERLINK || t == MENU_ITEM || t == SPLIT_BUTTON;
+    int item = t == TAB_ITEM || t == LIST_ITEM || t == RADIO_BUTTON || t == TREE_ITEM || t == DATA_ITEM;
+    int selects = 0;
+    for (const PageAction& action : element->actions)
+        selects |= action.kind == PAGE_ACTION_SELECT;
+    element->invoke = (element->invoke || clickable) && !notes.noinvoke;
+    element->legacy = notes.legacy || clickable || item || t == CHECK_BOX;
+    element->selection = item || selects || element->selected;
+}
+
+}  // namespace
+
+int control_type_from_name(const std::wstring& name)
+{
+    std::wstring key;
+    for (wchar_t c : name)
+        key += c == L'_' ? L' ' : lower(c);
+    for (const TypeName& entry : TYPE_NAMES)
+        if (key == entry.name)
+            return entry.control_type;
+    return 0;
+}
+
+const wchar_t* control_type_english(int control_type)
+{
+    for (const TypeName& entry : TYPE_NAMES)
+        if (entry.control_type == control_type)
+            return entry.name;
+    return L"custom";
+}
+
+int parse_page_line(const std::string& line, int index, PageElement* element)
+{
+    std::string text = line;
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
+        text.pop_back();
+    size_t blanks = text.find_first_not_of(' ');
+    if (blanks == std::string::npos || text[blanks] != '[')
+        return 0;
+    size_t close = text.find(']', blanks);
+    if (close == std::string::npos || text.compare(close, 3, "] \"") != 0)
+        return 0;
+    size_t name_start = close + 3;
+    // The name ends at the last quote that the four numbers follow.
+    PageElement parsed = PageElement();
+    std::string annotations;
+    size_t quote = text.size();
+    int found = 0;
+    while (!found && quote > name_start) {
+        quote = text.rfind('"', quote - 1);
+        if (quote == std::string::npos || quote < name_start)
+            break;
+        found = parse_tail(text.substr(quote + 1), &parsed, &annotations);
+    }
+    if (!found)
+        return 0;
+    parsed.depth = (int)(blanks / 2);
+    parsed.parent = -1;
+    parsed.name = from_utf8(text.substr(name_start, quote - name_start));
+    parsed.id = "e" + std::to_string(index);
+    Annotations notes{"", -1, 0xffffff, 0, 0, 0};
+    parse_annotations(annotations, &parsed, &notes);
+    int type = notes.type.empty() ? 0 : control_type_from_name(from_utf8(notes.type));
+    if (!type)
+        type = control_type_from_name(from_utf8(text.substr(blanks + 1, close - blanks - 1)));
+    parsed.control_type = type ? type : CUSTOM;
+    parsed.fill = notes.fill != -1 ? notes.fill : parsed.control_type == BUTTON ? 0x3c3f44 : -1;
+    parsed.text_colour = notes.notext ? -1 : notes.text;
+    set_patterns(&parsed, notes);
+    *element = parsed;
+    return 1;
+}
+
+int parse_page_text(const std::string& text, Page* page)
+{
+    page->elements.clear();
+    size_t start = text.compare(0, 3, "\xef\xbb\xbf") == 0 ? 3 : 0;
+    std::vector<int> open;  // the last element at each depth
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        PageElement element;
+        if (parse_page_line(text.substr(start, end - start), (int)page->elements.size(), &element)) {
+            int index = (int)page->elements.size();
+            if (index == 0) {
+                element.depth = 0;
+            } else {
+                // Deeper than one below the last line: under the deepest open one.
+                if (element.depth > (int)open.size())
+                    element.depth = (int)open.size();
+                if (element.depth < 1)
+                    element.depth = 1;
+                open.resize((size_t)element.depth);
+                element.parent = open.back();
+            }
+            open.push_back(index);
+            page->elements.push_back(element);
+        }
+        start = end + 1;
+    }
+    return (int)page->elements.size();
+}
+
+int load_page_file(const wchar_t* path, Page* page)
+{
+    FILE* file = _wfopen(path, L"rb");
+    if (!file)
+        return -1;
+    std::string text;
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, got);
+    fclose(file);
+    return parse_page_text(text, page);
+}
+
+int find_page_element(const Page& page, const std::string& id)
+{
+    for (size_t i = 0; i < page.elements.size(); i++)
+        if (page.elements[i].id == id)
+            return (int)i;
+    return -1;
+}
+
+int page_element_visible(const Page& page, int index)
+{
+    for (int i = index; i >= 0 && i < (int)page.elements.size(); i = page.elements[(size_t)i].parent)
+        if (page.elements[(size_t)i].hidden)
+            return 0;
+    return index >= 0 && index < (int)page.elements.size();
+}
+
+PageActionResult apply_page_action(Page* page, int element, const PageAction& action)
+{
+    std::vector<PageElement>& all = page->elements;
+    if (element < 0 || element >= (int)all.size())
+        return PAGE_NO_TARGET;
+    switch (action.kind) {
+    case PAGE_ACTION_START_JAVA:
+    case PAGE_ACTION_CLOSE:
+        return PAGE_HOST_ACTION;
+    case PAGE_ACTION_NONE:
+        return PAGE_UNCHANGED;
+    case PAGE_ACTION_SELECT:
+        for (PageElement& other : all)
+            if (other.parent == all[(size_t)element].parent && other.selection)
+                other.selected = 0;
+        all[(size_t)element].selected = 1;
+        return PAGE_CHANGED;
+    default:
+        break;
+    }
+    int target = find_page_element(*page, action.target);
+    if (target < 0)
+        return PAGE_NO_TARGET;
+    all[(size_t)target].hidden = action.kind == PAGE_ACTION_HIDE;
+    if (action.kind == PAGE_ACTION_PAGE) {
+        // Its siblings that some action pages to are the other pages.
+        for (size_t s = 0; s < all.size(); s++) {
+            if ((int)s == target || all[s].parent != all[(size_t)target].parent)
+                continue;
+            for (const PageElement& any : all)
+                for (const PageAction& other : any.actions)
+                    if (other.kind == PAGE_ACTION_PAGE && other.target == all[s].id)
+                        all[s].hidden = 1;
+        }
+    }
+    return PAGE_CHANGED;
+}
+
+const char* page_action_word(PageActionKind kind)
+{
+    switch (kind) {
+    case PAGE_ACTION_START_JAVA: return "start-java";
+    case PAGE_ACTION_CLOSE: return "close";
+    case PAGE_ACTION_SHOW: return "show";
+    case PAGE_ACTION_HIDE: return "hide";
+    case PAGE_ACTION_PAGE: return "page";
+    case PAGE_ACTION_SELECT: return "select";
+    default: return "none";
+    }
+}
+
+const char* page_via_word(int via)
+{
+    switch (via) {
+    case PAGE_VIA_INVOKE: return "invoke";
+    case PAGE_VIA_LEGACY: return "legacy";
+    case PAGE_VIA_SELECT: return "select";
+    case PAGE_VIA_POSTED: return "posted";
+    default: return "real";
+    }
+}
+
+int run_page_element(Page* page, int element, int via, std::vector<std::string>* log,
+                     std::vector<PageActionKind>* host)
+{
+    if (!page_element_visible(*page, element))
+        return 0;
+    // A copy: the actions may change the records they come from.
+    PageElement acting = page->elements[(size_t)element];
+    log->push_back(std::string("VIA ") + page_via_word(via) + " " + acting.id);
+    std::vector<PageAction> actions = acting.actions;
+    int selects = 0;
+    for (const PageAction& action : actions)
+        selects |= action.kind == PAGE_ACTION_SELECT;
+    if (via == PAGE_VIA_SELECT && !selects)
+        actions.insert(actions.begin(), PageAction{PAGE_ACTION_SELECT, ""});
+    if (actions.empty())
+        actions.push_back(PageAction{PAGE_ACTION_NONE, ""});
+    for (const PageAction& action : actions) {
+        PageActionResult result = apply_page_action(page, element, action);
+        if (result == PAGE_HOST_ACTION)
+            host->push_back(action.kind);
+        if (action.kind == PAGE_ACTION_START_JAVA)
+            continue;  // the caller logs the started process
+        std::string about = action.target.empty() ? acting.id : action.target;
+        log->push_back(std::string("ACTION ") + page_action_word(action.kind) + " " + about +
+                       (result == PAGE_NO_TARGET ? " missing" : ""));
+    }
+    return 1;
+}

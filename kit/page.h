@@ -1,0 +1,83 @@
+// A page of the simulated launcher: the element lines that `dump` prints,
+// with optional annotations after " ## ", read into plain records. No Windows
+// headers here, so the parser is easy to test on its own.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum PageActionKind {
+    PAGE_ACTION_NONE,
+    PAGE_ACTION_START_JAVA,
+    PAGE_ACTION_CLOSE,
+    PAGE_ACTION_SHOW,
+    PAGE_ACTION_HIDE,
+    PAGE_ACTION_PAGE,
+    PAGE_ACTION_SELECT,
+};
+
+struct PageAction {
+    PageActionKind kind;
+    std::string target;  // the element id of show:, hide: and page:
+};
+
+struct PageElement {
+    int depth;
+    int parent;                  // index into Page::elements, -1 for the window
+    int control_type;            // UIA control type id
+    std::wstring name;
+    int left, top, width, height;  // screen pixels as the file gives them
+    int disabled, offscreen;
+    int invoke, legacy, selection;  // the patterns it offers
+    std::string id;              // AutomationId
+    std::vector<PageAction> actions;
+    int fill;                    // RRGGBB, -1 for none
+    int text_colour;             // RRGGBB, -1 for no text
+    int marker;
+    int hidden;
+    int selected;
+};
+
+struct Page {
+    std::vector<PageElement> elements;  // [0] is the window itself
+};
+
+// The control type id for a localized type name (English, German, French,
+// Spanish; case ignored) or an English name with '_' for blanks; 0 if unknown.
+int control_type_from_name(const std::wstring& name);
+// The English localized name of a control type id ("button"); "custom" if unknown.
+const wchar_t* control_type_english(int control_type);
+
+// One line in UTF-8 (no line end). 1 and *element filled when it is an element
+// line, else 0. `index` is the element's position among element lines (for
+// the default id "e<index>").
+int parse_page_line(const std::string& line, int index, PageElement* element);
+// Every element line of a text in UTF-8 (BOM, CR LF allowed), with parents
+// linked. The number of elements.
+int parse_page_text(const std::string& text, Page* page);
+// Reads a page file; the number of elements, -1 if it cannot be read.
+int load_page_file(const wchar_t* path, Page* page);
+
+// The element with this AutomationId, or -1.
+int find_page_element(const Page& page, const std::string& id);
+// 1 when neither the element nor any ancestor is hidden.
+int page_element_visible(const Page& page, int index);
+
+// What one action did to the page, for the caller's log and the side
+// effects the page cannot have on its own (java, closing).
+enum PageActionResult { PAGE_CHANGED, PAGE_UNCHANGED, PAGE_NO_TARGET, PAGE_HOST_ACTION };
+// Shows, hides, pages and selects in the records; start-java and close are
+// left to the caller (PAGE_HOST_ACTION).
+PageActionResult apply_page_action(Page* page, int element, const PageAction& action);
+// The word a log line uses for an action kind ("show", "start-java").
+const char* page_action_word(PageActionKind kind);
+
+// How an action reached an element, as the log says it.
+enum PageVia { PAGE_VIA_INVOKE, PAGE_VIA_LEGACY, PAGE_VIA_SELECT, PAGE_VIA_POSTED, PAGE_VIA_REAL };
+const char* page_via_word(int via);
+// Runs an element's actions in order: appends the log lines ("VIA <how> <id>",
+// then "ACTION <kind> <id>" for each), and the actions that only the caller
+// can carry out (start-java, close) to `host`. A Select that names no select
+// action still selects. 0 when the element is not shown (nothing runs), else 1.
+int run_page_element(Page* page, int element, int via, std::vector<std::string>* log,
+                     std::vector<PageActionKind>* host);
