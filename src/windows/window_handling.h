@@ -8,20 +8,55 @@
 #define HIDDEN_PROPERTY L"KestrovV6.Hidden"
 const unsigned long long HIDDEN_MARK_BIT = 0x10000000000ULL;
 
-enum { ANSWER_TIMEOUT_MS = 300 };
+enum {
+    ANSWER_TIMEOUT_MS = 300,
+    // How long showing windows again may wait for busy ones, shared by all
+    // windows of one restore: a launcher thread that takes no message for 5 s
+    // is reported hung by Windows, and one that is only busy gets a second more.
+    SHOW_WAIT_MS = 6000,
+    // Each wait for an answer is cut into slices so that a thread which turns
+    // hung meanwhile is given up as soon as Windows says so.
+    ANSWER_SLICE_MS = 250,
+    // A window reached after the shared wait has passed still gets one probe.
+    LATE_PROBE_MS = 100,
+};
+
+enum WindowAnswer { WINDOW_GONE = -1, WINDOW_HUNG = 0, WINDOW_ANSWERED = 1 };
+
+// The one place that tells a busy window from a hung one. Waits until the
+// window's thread takes a message (WINDOW_ANSWERED), the window goes
+// (WINDOW_GONE), Windows reports its thread hung, or `deadline` (a
+// GetTickCount64 tick) passes (both WINDOW_HUNG). A deadline already passed
+// still allows one probe of LATE_PROBE_MS. Style changes and showing wait for
+// the window's thread, so they follow only an answer.
+int await_window(HWND window, ULONGLONG deadline);
 
 // 1 when the window's thread takes a message within 300 ms (at once 0 when
-// Windows already knows it hung). Style changes and showing wait for that
-// thread, so the operations below leave a window alone that does not answer:
-// a launcher that stopped pumping messages must not hold the tool.
+// Windows already knows it hung). For steps that may simply try again later,
+// such as hiding on the next poll.
 int window_answers(HWND window);
 
+// The tick until which showing windows again may wait: now + SHOW_WAIT_MS.
+ULONGLONG show_deadline();
+
 void hide_window(HWND window);
+// Shows a hidden window again, waiting for a busy one until `deadline`.
+// 1 when the window is plain now (or was never hidden), 0 when it was given
+// up: gone, or hung, in which case it keeps the property (a later run can
+// try again) and only its opacity is put back, which needs no answer.
+int unhide_window_by(HWND window, ULONGLONG deadline);
+// The same with a wait of its own (show_deadline()).
 void unhide_window(HWND window);
+// Restores and brings forward, after waiting for the window until `deadline`.
+void bring_to_front_by(HWND window, ULONGLONG deadline);
+// The same with a short wait (ANSWER_TIMEOUT_MS): for captures and clicks.
 void bring_to_front(HWND window);
 void send_escape(HWND window);
 // 1 when the window no longer exists, is not visible or is minimised.
 int window_gone(HWND window);
 // Unhides every launcher window (and brings `window` forward when it is
-// still one), then ends hide mode. `window` may be null.
+// still one), then ends hide mode. `window` may be null. Busy windows are
+// waited for, all together until one show_deadline(): the call ends within
+// SHOW_WAIT_MS plus a LATE_PROBE_MS per window left, plus any stall of a
+// window that answered just before its style was set.
 void restore_windows(HWND window);
