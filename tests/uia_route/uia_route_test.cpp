@@ -1,0 +1,292 @@
+// The UI Automation route end to end: the simulated launcher serves each page
+// of the kit's corpus (kit/pages) as a UI Automation provider, and the real
+// tool runs against it. Each page states its outcomes in "#!" lines; this
+// program checks the Wine 10 ones (a client without patterns, IsEnabled and
+// IsOffscreen), so it runs under tools/wine10-run.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "page.h"
+#include "support/child_process.h"
+#include "support/simulated_launcher.h"
+
+namespace {
+
+const int DEFAULT_TIMEOUT_S = 15;  // the tool's --timeout unless a page says otherwise
+const int MIN_PAGES = 12;
+
+// One "#! COMMAND PLATFORM: LINE; LINE... exit N" line.
+struct Expectation {
+    std::string command;             // "find" or "press"
+    std::string platform;            // "windows", "wine10" or "both"
+    std::vector<std::string> lines;  // whole report lines that must come, in this order
+    int exit_code;
+};
+
+struct CorpusPage {
+    std::string file;
+    std::wstring path;
+    int timeout_s;
+    std::vector<Expectation> expectations;
+    std::vector<std::string> errors;  // "#!" lines that could not be read
+};
+
+std::wstring widen(const std::string& text)
+{
+    int units = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), (int)text.size(), nullptr, 0);
+    std::wstring out((size_t)units, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), (int)text.size(), &out[0], units);
+    return out;
+}
+
+// The corpus folder, given at build time as a path of the build machine:
+// under Wine a Unix path is reached through drive Z:.
+std::wstring pages_folder()
+{
+    std::wstring folder = widen(KV6_PAGES_DIR);
+    if (!folder.empty() && folder[0] == L'/')
+        folder = L"Z:" + folder;
+    for (wchar_t& c : folder)
+        if (c == L'/')
+            c = L'\\';
+    return folder;
+}
+
+std::string trimmed(const std::string& text)
+{
+    size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return "";
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+int read_expectation(const std::string& key, const std::string& value, Expectation* expectation)
+{
+    size_t blank = key.find(' ');
+    if (blank == std::string::npos)
+        return 0;
+    expectation->command = key.substr(0, blank);
+    expectation->platform = trimmed(key.substr(blank + 1));
+    if ((expectation->command != "find" && expectation->command != "press") ||
+        (expectation->platform != "windows" && expectation->platform != "wine10" &&
+         expectation->platform != "both"))
+        return 0;
+    size_t exit_at = value.rfind("exit ");
+    if (exit_at == std::string::npos || (exit_at > 0 && value[exit_at - 1] != ' '))
+        return 0;
+    char* end = nullptr;
+    expectation->exit_code = (int)strtol(value.c_str() + exit_at + 5, &end, 10);
+    if (!end || trimmed(end) != "")
+        return 0;
+    std::string lines = value.substr(0, exit_at);
+    size_t start = 0;
+    while (start < lines.size()) {
+        size_t semicolon = lines.find(';', start);
+        if (semicolon == std::string::npos)
+            semicolon = lines.size();
+        std::string line = trimmed(lines.substr(start, semicolon - start));
+        if (!line.empty())
+            expectation->lines.push_back(line);
+        start = semicolon + 1;
+    }
+    return !expectation->lines.empty();
+}
+
+CorpusPage read_corpus_page(const std::wstring& folder, const std::wstring& file)
+{
+    CorpusPage page{narrow(file), folder + L"\\" + file, DEFAULT_TIMEOUT_S, {}, {}};
+    for (const std::string& line : output_lines(read_file_bytes(page.path))) {
+        if (line.compare(0, 3, "#! ") != 0)
+            continue;
+        size_t colon = line.find(':');
+        if (colon == std::string::npos) {
+            page.errors.push_back(line);
+            continue;
+        }
+        std::string key = trimmed(line.substr(3, colon - 3));
+        std::string value = trimmed(line.substr(colon + 1));
+        Expectation expectation;
+        if (key == "note")
+            continue;
+        if (key == "timeout")
+            page.timeout_s = atoi(value.c_str());
+        else if (read_expectation(key, value, &expectation))
+            page.expectations.push_back(expectation);
+        else
+            page.errors.push_back(line);
+    }
+    return page;
+}
+
+// Every *.page file, in name order.
+std::vector<CorpusPage> read_corpus()
+{
+    std::wstring folder = pages_folder();
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*.page").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do
+            files.push_back(found.cFileName);
+        while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    std::sort(files.begin(), files.end());
+    std::vector<CorpusPage> pages;
+    for (const std::wstring& file : files)
+        pages.push_back(read_corpus_page(folder, file));
+    return pages;
+}
+
+int states(const CorpusPage& page, const char* command, const char* platform)
+{
+    for (const Expectation& e : page.expectations)
+        if (e.command == command && (e.platform == platform || e.platform == "both"))
+            return 1;
+    return 0;
+}
+
+int is_outcome_line(const std::string& line)
+{
+    for (const char* word : {"FOUND ", "LOGIN", "NOT_SELECTED", "NOTFOUND"}) {
+        size_t length = strlen(word);
+        if (line.compare(0, length, word) == 0 &&
+            (word[length - 1] == ' ' || line.size() == length))
+            return 1;
+    }
+    return 0;
+}
+
+std::string first_outcome(const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines)
+        if (is_outcome_line(line))
+            return line;
+    return "(none)";
+}
+
+// 1 when `wanted` come in `lines` in this order, each as a whole line.
+int comes_in_order(const std::vector<std::string>& wanted, const std::vector<std::string>& lines)
+{
+    size_t next = 0;
+    for (const std::string& line : lines)
+        if (next < wanted.size() && line == wanted[next])
+            next++;
+    return next == wanted.size();
+}
+
+std::string joined(const std::vector<std::string>& lines)
+{
+    std::string all;
+    for (const std::string& line : lines)
+        all += "    " + line + "\n";
+    return all;
+}
+
+std::vector<std::string> lines_starting(const std::vector<std::string>& lines, const char* prefix)
+{
+    std::vector<std::string> picked;
+    for (const std::string& line : lines)
+        if (line.compare(0, strlen(prefix), prefix) == 0)
+            picked.push_back(line);
+    return picked;
+}
+
+// Runs the tool once against the launcher serving the page; every mismatch
+// is a failure naming the page, with what both sides printed.
+void check_run(const CorpusPage& page, const Expectation& expected)
+{
+    SimulatedLauncher launcher;
+    ASSERT_TRUE(start_launcher(&launcher, {L"--page", page.path}))
+        << page.file << ": the simulated launcher did not show its window";
+    ChildResult result =
+        run_tool_exe({widen(expected.command), L"--timeout", std::to_wstring(page.timeout_s)},
+                     (DWORD)(page.timeout_s + 60) * 1000);
+    std::vector<std::string> log = launcher_log(&launcher);
+    stop_launcher(&launcher);
+
+    std::vector<std::string> lines = output_lines(result.output);
+    std::string wanted_first = first_outcome(expected.lines);
+    std::string context = page.file + " " + expected.command + ": the tool printed\n" + joined(lines) +
+                          "  exit code " + std::to_string(result.exit_code) +
+                          "\n  the launcher logged\n" + joined(log);
+    EXPECT_EQ(wanted_first, first_outcome(lines)) << context;
+    std::string wanted;
+    for (const std::string& line : expected.lines)
+        wanted += line + "; ";
+    EXPECT_TRUE(comes_in_order(expected.lines, lines)) << "wanted in order: " << wanted << "\n" << context;
+    EXPECT_EQ(expected.exit_code, result.exit_code) << context;
+    if (expected.command == "find") {
+        EXPECT_TRUE(lines_starting(log, "VIA ").empty()) << "find acted on the launcher\n" << context;
+    }
+}
+
+TEST(UiaRoute, CorpusStatesEveryOutcome)
+{
+    std::vector<CorpusPage> pages = read_corpus();
+    EXPECT_GE((int)pages.size(), MIN_PAGES) << narrow(pages_folder());
+    for (const CorpusPage& page : pages) {
+        EXPECT_TRUE(page.errors.empty()) << page.file << ": unreadable \"#!\" line: " << page.errors[0];
+        EXPECT_TRUE(states(page, "find", "windows")) << page.file << ": no find outcome for Windows";
+        EXPECT_TRUE(states(page, "find", "wine10")) << page.file << ": no find outcome for Wine 10";
+        EXPECT_GE(page.timeout_s, 1) << page.file;
+        Page elements;
+        EXPECT_GE(load_page_file(page.path.c_str(), &elements), 2) << page.file << ": no element lines";
+    }
+}
+
+TEST(UiaRoute, EveryPageGivesItsWine10Outcome)
+{
+    for (const CorpusPage& page : read_corpus()) {
+        for (const Expectation& expected : page.expectations) {
+            if (expected.platform == "wine10" || expected.platform == "both")
+                check_run(page, expected);
+        }
+    }
+}
+
+// The dump prints the provider's tree: the page's shown elements, in order,
+// at their depths, with their names and rectangles.
+TEST(UiaRoute, DumpPrintsTheProvidersTree)
+{
+    std::wstring path = pages_folder() + L"\\home-en.page";
+    Page page;
+    ASSERT_GT(load_page_file(path.c_str(), &page), 0);
+    SimulatedLauncher launcher;
+    ASSERT_TRUE(start_launcher(&launcher, {L"--page", path}));
+    ChildResult result = run_tool_exe({L"dump"}, 120000);
+    stop_launcher(&launcher);
+    ASSERT_EQ(0, result.exit_code) << result.output;
+
+    std::vector<std::string> wanted, printed;
+    for (int i = 0; i < (int)page.elements.size(); i++) {
+        const PageElement& e = page.elements[(size_t)i];
+        if (page_element_visible(page, i))
+            wanted.push_back(std::to_string(e.depth) + " \"" + narrow(e.name) + "\" " +
+                             std::to_string(e.left) + " " + std::to_string(e.top) + " " +
+                             std::to_string(e.width) + " " + std::to_string(e.height));
+    }
+    int index = 0;
+    for (const std::string& line : output_lines(result.output)) {
+        PageElement e;
+        if (parse_page_line(line, index, &e)) {
+            index++;
+            printed.push_back(std::to_string(e.depth) + " \"" + narrow(e.name) + "\" " +
+                              std::to_string(e.left) + " " + std::to_string(e.top) + " " +
+                              std::to_string(e.width) + " " + std::to_string(e.height));
+        }
+    }
+    EXPECT_EQ(wanted, printed) << result.output;
+    EXPECT_EQ(1u, lines_starting(output_lines(result.output),
+                                 "SCAN elements 19 plays 1 pick Play (Kestrov V6 beside it) ").size())
+        << result.output;
+}
+
+}  // namespace
