@@ -79,18 +79,21 @@ int limit_timeout(int seconds)
     return seconds;
 }
 
+// minimize, show and close wait for busy windows, all together until one
+// deadline; a hung window is left as it is.
 static int run_minimize()
 {
+    ULONGLONG deadline = show_deadline();
     LauncherWindows found;
     find_launcher_windows(&found);
     int minimized = 0;
     for (int i = 0; i < found.count; i++) {
-        // ShowWindow waits for the window's thread: leave a hung one alone.
-        if (!IsIconic(found.windows[i]) && window_answers(found.windows[i])) {
+        // ShowWindow waits for the window's thread.
+        if (!IsIconic(found.windows[i]) && await_window(found.windows[i], deadline) == WINDOW_ANSWERED) {
             ShowWindow(found.windows[i], SW_SHOWMINNOACTIVE);
             minimized++;
         }
-        unhide_window(found.windows[i]);
+        unhide_window_by(found.windows[i], deadline);
     }
     report("MINIMIZED %d", minimized);
     return 0;
@@ -98,14 +101,15 @@ static int run_minimize()
 
 static int run_show()
 {
+    ULONGLONG deadline = show_deadline();
     LauncherWindows found;
     HWND best = find_launcher_windows(&found);
     for (int i = 0; i < found.count; i++)
-        unhide_window(found.windows[i]);
+        unhide_window_by(found.windows[i], deadline);
     if (best) {
-        if (IsIconic(best) && window_answers(best))
+        if (IsIconic(best) && await_window(best, deadline) == WINDOW_ANSWERED)
             ShowWindow(best, SW_RESTORE);
-        bring_to_front(best);
+        bring_to_front_by(best, deadline);
     }
     report("SHOWN %d", found.count);
     return 0;
@@ -113,10 +117,11 @@ static int run_show()
 
 static int run_close()
 {
+    ULONGLONG deadline = show_deadline();
     LauncherWindows found;
     find_launcher_windows(&found);
     for (int i = 0; i < found.count; i++) {
-        unhide_window(found.windows[i]);
+        unhide_window_by(found.windows[i], deadline);
         PostMessageW(found.windows[i], WM_CLOSE, 0, 0);
     }
     report("CLOSED %d", found.count);
