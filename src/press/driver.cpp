@@ -140,26 +140,28 @@ int run_press(int timeout_seconds)
             ClientToScreen(window, &origin);
             OffsetRect(&r, origin.x, origin.y);
         }
+        // A caller may act on a run's last line at once, so the launcher is
+        // shown again before it, not after. Nothing is pressed in find: the
+        // launcher must not stay invisible.
+        if (find_only && hide_mode)
+            restore_windows(window);
         report("FOUND %s %ld %ld %ld %ld", word, r.left, r.top, r.right - r.left, r.bottom - r.top);
         int pressed = find_only ? 1 : press_target(window, &target);
         release_target(&target);
         if (!pressed) {
-            report("STUCK");
             if (hide_mode)
                 restore_windows(window);
+            report("STUCK");
             return 4;
         }
         if (!find_only)
             watch_after_press(window, &state);
-        // Nothing was pressed in find: the launcher must not stay invisible.
-        if (find_only && hide_mode)
-            restore_windows(window);
         bring_front_window();
         return 0;
     }
 
-    report("NOTFOUND");
     if (hide_mode)
         restore_windows(previous);
+    report("NOTFOUND");
     return state.login_reported ? 3 : 2;
 }
