@@ -1,10 +1,17 @@
 // Report lines and their UTF-8 fields.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <io.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
 #include "app/report.h"
+#include "support/child_process.h"
 
 namespace {
 
@@ -67,6 +74,48 @@ TEST(Report, HookReceivesWholeFormattedLines)
     EXPECT_EQ("WINDOW -5 10 300 200 T\xC3\x9F", hooked[0]);
     EXPECT_EQ("GAME 4294967295", hooked[1]);
     EXPECT_EQ("LOOKED button 1 2 3 4 colour 27873e icon yes", hooked[2]);
+}
+
+// What a file behind stdout holds right after one report line, with stdout
+// fully buffered (as a pipe to the caller is on Windows) and already holding
+// `filler` bytes.
+std::string bytes_after_one_line(size_t filler)
+{
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    std::wstring path = std::wstring(folder) + L"kv6-report-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    fflush(stdout);
+    int saved = _dup(_fileno(stdout));
+    int file = _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_TEXT, _S_IREAD | _S_IWRITE);
+    if (file < 0)
+        return "cannot open " + narrow(path);
+    _dup2(file, _fileno(stdout));
+    _close(file);
+    static char buffer[64];
+    setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+    std::string before(filler, 'x');
+    fwrite(before.data(), 1, before.size(), stdout);
+
+    report_hook = nullptr;
+    report("NOTFOUND");
+    std::string arrived = read_file_bytes(path);  // before anything else flushes
+
+    _dup2(saved, _fileno(stdout));
+    _close(saved);
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    DeleteFileW(path.c_str());
+    return arrived;
+}
+
+// A line held back in the buffer would reach the caller only when the tool
+// ends. Wine's runtime writes out its buffer at a line feed, but not when the
+// line feed is the first byte of a new buffer: the row that fills the buffer
+// up to the line feed is the one that shows a missing flush under Wine.
+TEST(Report, LineLeavesTheProcessAtOnceThroughAFullBuffer)
+{
+    const size_t fillers[] = {0, 40, 55, 56, 57, 63};  // the buffer holds 64; "NOTFOUND" is 8
+    for (size_t filler : fillers)
+        EXPECT_EQ(std::string(filler, 'x') + "NOTFOUND\r\n", bytes_after_one_line(filler)) << filler;
 }
 
 }  // namespace
