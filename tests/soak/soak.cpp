@@ -122,6 +122,7 @@ struct ToolRun {
 struct Plan {
     int fault, command, hide;
     unsigned moment;
+    unsigned delay;  // show and minimize: how long after the hiding they come
     std::vector<std::wstring> launcher_args;
     std::string described;
 };
@@ -138,6 +139,8 @@ Plan plan_run(unsigned seed, int run, int walk)
     const Fault& fault = FAULTS[plan.fault];
     unsigned hi = plan.command >= SHOW && fault.hi > QUICK_SPAN_MS ? QUICK_SPAN_MS : fault.hi;
     plan.moment = fault.hi ? fault.lo + (unsigned)(random() % (hi - fault.lo + 1)) : 0;
+    // A quick command comes at a random point of the fault, not always first.
+    plan.delay = plan.command >= SHOW ? (unsigned)(random() % 2501) : 0;
     plan.launcher_args = {L"--marker", L"--lifetime-ms", L"90000"};
     if (fault.option)
         plan.launcher_args.push_back(fault.option);
@@ -147,8 +150,8 @@ Plan plan_run(unsigned seed, int run, int walk)
         plan.launcher_args.push_back(value);
     }
     char text[200];
-    snprintf(text, sizeof text, "fault %s, command %s%s, moment %u ms", fault.name, COMMANDS[plan.command],
-             plan.hide ? " --hide" : "", plan.moment);
+    snprintf(text, sizeof text, "fault %s, command %s%s, moment %u, delay %u ms", fault.name,
+             COMMANDS[plan.command], plan.hide ? " --hide" : "", plan.moment, plan.delay);
     plan.described = text;
     return plan;
 }
@@ -250,7 +253,7 @@ BOOL CALLBACK collect_window(HWND window, LPARAM param)
     return TRUE;
 }
 
-// The launcher's main windows, shown or not (a hung window is still listed).
+// The launcher's main windows (a hung window is still listed).
 std::vector<HWND> main_windows(const SimulatedLauncher* launcher)
 {
     std::vector<HWND> found;
@@ -286,7 +289,8 @@ int check_windows(const SimulatedLauncher* launcher, LONG_PTR layered_before, in
 {
     int bad = 0;
     for (HWND window : main_windows(launcher)) {
-        if (!IsWindow(window) || !looks_hidden(window, layered_before))
+        // A window the launcher itself took away (closing) is not left hidden.
+        if (!IsWindowVisible(window) || !looks_hidden(window, layered_before))
             continue;
         int marked = GetPropW(window, HIDDEN_PROPERTY) != nullptr;
         int hung = IsHungAppWindow(window);
@@ -395,12 +399,15 @@ int soak_run(unsigned seed, int index, int walk, Totals* totals)
         if (plan.command >= SHOW)
             for (HWND window : main_windows(&launcher))
                 hide_window(window);
+        Sleep(plan.delay);
         std::vector<std::wstring> arguments = {std::wstring(COMMANDS[plan.command], COMMANDS[plan.command] + strlen(COMMANDS[plan.command]))};
         if (plan.command <= FIND)
             arguments.insert(arguments.end(), {L"--timeout", std::to_wstring(TIMEOUT_S)});
         if (plan.hide)
             arguments.push_back(L"--hide");
-        long long kill_at = FAULTS[plan.fault].action == KILL_LAUNCHER ? (long long)plan.moment : -1;
+        // The moment counts from the hiding; one already past kills at the tool's start.
+        long long kill_at = (long long)plan.moment - plan.delay;
+        kill_at = FAULTS[plan.fault].action != KILL_LAUNCHER ? -1 : kill_at < 0 ? 0 : kill_at;
         run = run_tool(arguments, &launcher, kill_at);
         bad += check_run(plan, run, totals, &why);
         int pressed = run.exit_code == 0 && plan.command == PRESS;
@@ -427,7 +434,7 @@ int soak_run(unsigned seed, int index, int walk, Totals* totals)
             printf("    %s\n", log[i].c_str());
         printf("  replay: %s\n", replay_command(seed, index, walk).c_str());
     } else {
-        printf("ok   run %3d  %-58s exit %d  %5lld ms\n", index, plan.described.c_str(), run.exit_code, run.wall_ms);
+        printf("ok   run %3d  %-68s exit %d  %5lld ms\n", index, plan.described.c_str(), run.exit_code, run.wall_ms);
     }
     fflush(stdout);
     stop_launcher(&launcher);
