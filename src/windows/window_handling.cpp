@@ -13,6 +13,10 @@ int await_window(HWND window, ULONGLONG deadline)
     for (;;) {
         if (!IsWindow(window))
             return WINDOW_GONE;
+        // A window of this thread is called directly: nothing to wait for,
+        // however long ago this thread last read its queue.
+        if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId())
+            return WINDOW_ANSWERED;
         // A thread that took no message for about 5 s: Windows calls it hung.
         if (IsHungAppWindow(window))
             return WINDOW_HUNG;
