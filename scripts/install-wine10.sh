@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Makes, when missing, the Debian 13 root that tools/wine10-run runs Wine 10
+# in: Wine 10's binaries need Debian 13's libraries, so they live in a root
+# of their own beside the host's Wine 8.
+#   scripts/install-wine10.sh
+# The root is built in ROOT.tmp and renamed when complete, with a marker
+# written last, so a run that was cut short starts over (the finished
+# debootstrap step is kept). Quick when the root is there: it only looks
+# for the marker. Every mount it needs is made in a private mount namespace
+# and so ends with the command.
+set -euo pipefail
+
+cache="${KV6_CACHE:-${HOME:-/root}/.cache}"
+root="${KV6_WINE10_ROOT:-$cache/kestrov-trixie}"
+marker=".kestrov-wine10-ready"
+mirror="${KV6_DEBIAN_MIRROR:-http://deb.debian.org/debian}"
+
+[ -f "$root/$marker" ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "install-wine10.sh: must run as root (debootstrap, chroot and mounts need it)" >&2
+  exit 1
+fi
+if ! command -v debootstrap >/dev/null; then
+  echo "install-wine10.sh: debootstrap is missing (scripts/install-packages.sh installs it)" >&2
+  exit 1
+fi
+
+# --one-file-system: never follow a mount that somehow stayed inside.
+remove() { [ ! -e "$1" ] || rm -rf --one-file-system "$1"; }
+
+tmp="$root.tmp"
+mkdir -p "$(dirname "$root")"
+# A root without its marker is unfinished: build it again.
+remove "$root"
+
+start=$SECONDS
+# debootstrap deletes ROOT/debootstrap only when it has finished.
+if [ ! -x "$tmp/usr/bin/apt-get" ] || [ -e "$tmp/debootstrap" ]; then
+  remove "$tmp"
+  echo "Making a Debian 13 root in $tmp"
+  # debootstrap mounts /proc and /sys in the root itself: keep them private.
+  unshare --mount --propagation private \
+    debootstrap --variant=minbase trixie "$tmp" "$mirror" >"$tmp.log" 2>&1 || {
+      echo "install-wine10.sh: debootstrap failed, see $tmp.log" >&2
+      exit 1
+    }
+  echo "  debootstrap: $((SECONDS - start)) s"
+fi
+
+echo "Installing Wine 10 inside $tmp"
+step=$SECONDS
+cp -L /etc/resolv.conf "$tmp/etc/resolv.conf" 2>/dev/null || true
+unshare --mount --propagation private bash -euo pipefail -c '
+  tmp="$1"
+  mount --rbind /dev "$tmp/dev"
+  mount -t proc proc "$tmp/proc"
+  run() { chroot "$tmp" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+            DEBIAN_FRONTEND=noninteractive LANG=C.UTF-8 "$@"; }
+  run dpkg --configure -a
+  run apt-get update -qq
+  run apt-get install -y -qq --no-install-recommends wine wine64 xvfb xauth
+  run apt-get clean
+' bash "$tmp" >>"$tmp.log" 2>&1 || {
+  echo "install-wine10.sh: installing Wine inside the root failed, see $tmp.log" >&2
+  exit 1
+}
+echo "  apt inside: $((SECONDS - step)) s"
+
+touch "$tmp/$marker"
+mv "$tmp" "$root"
+rm -f "$tmp.log"
+echo "Wine 10 root ready: $root ($((SECONDS - start)) s)"
