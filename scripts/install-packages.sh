@@ -12,6 +12,7 @@ packages=(
   googletest                          # GoogleTest sources, cross-compiled
   imagemagick                         # opens the dump's BMP in a test; BMP to PNG
   procps                              # pgrep, used to find a running Xvfb
+  debootstrap                         # the Debian 13 root of Wine 10 (install-wine10.sh)
 )
 
 missing=()
@@ -20,11 +21,14 @@ for package in "${packages[@]}"; do
   [ "$status" = "install ok installed" ] || missing+=("$package")
 done
 
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   export DEBIAN_FRONTEND=noninteractive
   "${sudo_cmd[@]}" apt-get update -qq
   "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
+
+# Wine 10 for the UI Automation checks, in a Debian 13 root of its own.
+"${sudo_cmd[@]}" "$(dirname "$0")/install-wine10.sh"
