@@ -1,0 +1,115 @@
+#include "page_paint.h"
+
+#include <stdio.h>
+#include <string.h>
+
+namespace {
+
+const COLORREF BACKGROUND = RGB(0x1b, 0x1d, 0x20);
+const COLORREF MARKER = RGB(0xc8, 0x32, 0xc8);
+
+COLORREF colour_ref(int rrggbb)
+{
+    return RGB((rrggbb >> 16) & 0xff, (rrggbb >> 8) & 0xff, rrggbb & 0xff);
+}
+
+void fill(HDC dc, RECT r, COLORREF colour)
+{
+    HBRUSH brush = CreateSolidBrush(colour);
+    FillRect(dc, &r, brush);
+    DeleteObject(brush);
+}
+
+}  // namespace
+
+int load_page_background(const wchar_t* path, PageBackground* background)
+{
+    FILE* file = _wfopen(path, L"rb");
+    if (!file)
+        return 0;
+    std::vector<unsigned char> bytes;
+    unsigned char buffer[65536];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    fclose(file);
+    if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M')
+        return 0;
+    BITMAPFILEHEADER head;
+    BITMAPINFOHEADER info;
+    memcpy(&head, bytes.data(), sizeof head);
+    memcpy(&info, bytes.data() + sizeof head, sizeof info);
+    long rows = info.biHeight < 0 ? -(long)info.biHeight : info.biHeight;
+    size_t stride = (((size_t)info.biWidth * info.biBitCount + 31) / 32) * 4;
+    if (info.biSize < 40 || info.biWidth <= 0 || rows <= 0 || info.biCompression != BI_RGB ||
+        (info.biBitCount != 24 && info.biBitCount != 32) || head.bfOffBits < 54 ||
+        head.bfOffBits + stride * (size_t)rows > bytes.size())
+        return 0;
+    info.biSize = sizeof info;  // only the core header goes to GDI
+    background->info.assign((unsigned char*)&info, (unsigned char*)&info + sizeof info);
+    background->pixels.assign(bytes.begin() + head.bfOffBits, bytes.begin() + head.bfOffBits + stride * (size_t)rows);
+    background->width = info.biWidth;
+    background->height = info.biHeight;
+    return 1;
+}
+
+RECT page_client_rect(HWND window, const Page& page, int index)
+{
+    RECT outer = {0, 0, 0, 0};
+    GetWindowRect(window, &outer);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    const PageElement& root = page.elements[0];
+    const PageElement& e = page.elements[(size_t)index];
+    LONG left = outer.left + (e.left - root.left) - origin.x;
+    LONG top = outer.top + (e.top - root.top) - origin.y;
+    return RECT{left, top, left + e.width, top + e.height};
+}
+
+void paint_page(HWND window, HDC dc, const Page& page, const PageBackground* background)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    fill(dc, client, BACKGROUND);
+    if (background && !background->pixels.empty()) {
+        long rows = background->height < 0 ? -(long)background->height : background->height;
+        SetDIBitsToDevice(dc, 0, 0, (DWORD)background->width, (DWORD)rows, 0, 0, 0, (UINT)rows,
+                          background->pixels.data(), (const BITMAPINFO*)background->info.data(), DIB_RGB_COLORS);
+    }
+    HGDIOBJ old_font = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(dc, TRANSPARENT);
+    for (int i = 0; i < (int)page.elements.size(); i++) {
+        if (!page_element_visible(page, i))
+            continue;
+        const PageElement& e = page.elements[(size_t)i];
+        RECT r = page_client_rect(window, page, i);
+        if (e.fill >= 0)
+            fill(dc, r, colour_ref(e.fill));
+        // The window element's name is its title, shown in the caption.
+        if (i > 0 && e.text_colour >= 0 && !e.name.empty()) {
+            SetTextColor(dc, colour_ref(e.text_colour));
+            UINT format = DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS | DT_VCENTER;
+            format |= e.control_type == 50000 ? DT_CENTER : DT_LEFT;
+            RECT text = r;
+            DrawTextW(dc, e.name.c_str(), (int)e.name.size(), &text, format);
+        }
+        if (e.marker) {
+            int middle = (r.top + r.bottom) / 2 - 6;
+            fill(dc, RECT{r.left - 40, middle, r.left - 28, middle + 12}, MARKER);
+        }
+    }
+    SelectObject(dc, old_font);
+}
+
+int page_element_at(HWND window, const Page& page, POINT client)
+{
+    int hit = -1;
+    for (int i = 1; i < (int)page.elements.size(); i++) {
+        if (page.elements[(size_t)i].actions.empty() || !page_element_visible(page, i))
+            continue;
+        RECT r = page_client_rect(window, page, i);
+        if (PtInRect(&r, client))
+            hit = i;
+    }
+    return hit;
+}

@@ -1,0 +1,274 @@
+// The simulated launcher's page: the parser on real and odd dump lines, and
+// the provider's answers, navigation, actions and reference counts, called
+// directly on a window of this process (Wine 10's client reaches no pattern).
+#include "page.h"
+#include "uia_provider.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct LineCase {
+    const char* line;
+    int element, depth, control_type;
+    const wchar_t* name;
+    int left, top, width, height, disabled, offscreen, invoke;
+};
+
+const LineCase LINES[] = {
+    {"      [button] \"Say \"hi\" #2\" 554 580 200 50 disabled invoke ## id=play marker", 1, 3, 50000,
+     L"Say \"hi\" #2", 554, 580, 200, 50, 1, 0, 1},
+    {"[] \"x\" 1 2 3 4", 1, 0, 50025, L"x", 1, 2, 3, 4, 0, 0, 0},
+    {"  [Schaltfl\xc3\xa4" "che] \"Spielen\" 1 2 3 4", 1, 1, 50000, L"Spielen", 1, 2, 3, 4, 0, 0, 1},
+    {"  [bouton] \"Jouer\" 1 2 3 4 ## noinvoke", 1, 1, 50000, L"Jouer", 1, 2, 3, 4, 0, 0, 0},
+    {"[\xc3\x89l\xc3\xa9ment d'onglet] \"Jeu\" 1 2 3 4", 1, 0, 50019, L"Jeu", 1, 2, 3, 4, 0, 0, 0},
+    {"[group] \"\" 0 0 10 10 ## type=tab_item", 1, 0, 50019, L"", 0, 0, 10, 10, 0, 0, 0},
+    {"[text] \"end\"\" -5 -10 3 4 offscreen\r", 1, 0, 50020, L"end\"", -5, -10, 3, 4, 0, 1, 0},
+    {"[pane] \"three numbers\" 1 2 3", 0, 0, 0, L"", 0, 0, 0, 0, 0, 0, 0},
+    {"[pane] \"x\" 1 2 3 4 sideways", 0, 0, 0, L"", 0, 0, 0, 0, 0, 0, 0},
+    {"WINDOW Chrome_WidgetWin_1 \"Minecraft Launcher\" 1 2 3 4 x.exe", 0, 0, 0, L"", 0, 0, 0, 0, 0, 0, 0},
+    {"  CHILD Chrome_RenderWidgetHostHWND \"\" 1 2 3 4", 0, 0, 0, L"", 0, 0, 0, 0, 0, 0, 0},
+    {"# [button] \"Play\" 1 2 3 4", 0, 0, 0, L"", 0, 0, 0, 0, 0, 0, 0},
+    {"[button \"Play\" 1 2 3 4", 0, 0, 0, L"", 0, 0, 0, 0, 0, 0, 0},
+    {"[button] \"", 0, 0, 0, L"", 0, 0, 0, 0, 0, 0, 0},
+    {"", 0, 0, 0, L"", 0, 0, 0, 0, 0, 0, 0},
+};
+
+TEST(PageLine, ReadsDumpLinesAndIgnoresTheRest)
+{
+    for (const LineCase& c : LINES) {
+        SCOPED_TRACE(c.line);
+        PageElement e;
+        ASSERT_EQ(parse_page_line(c.line, 7, &e), c.element);
+        if (!c.element)
+            continue;
+        EXPECT_EQ(e.depth, c.depth);
+        EXPECT_EQ(e.control_type, c.control_type);
+        EXPECT_EQ(e.name, c.name);
+        EXPECT_EQ(e.left, c.left);
+        EXPECT_EQ(e.top, c.top);
+        EXPECT_EQ(e.width, c.width);
+        EXPECT_EQ(e.height, c.height);
+        EXPECT_EQ(e.disabled, c.disabled);
+        EXPECT_EQ(e.offscreen, c.offscreen);
+        EXPECT_EQ(e.invoke, c.invoke);
+    }
+    PageElement e;
+    parse_page_line("[button] \"a\" 1 2 3 4 ## fill=27873e text=000000 action=hide:p,show:q", 7, &e);
+    EXPECT_EQ(e.id, "e7");
+    EXPECT_EQ(e.fill, 0x27873e);
+    EXPECT_EQ(e.text_colour, 0);
+    ASSERT_EQ(e.actions.size(), 2u);
+    EXPECT_EQ(e.actions[1].kind, PAGE_ACTION_SHOW);
+    EXPECT_EQ(e.actions[1].target, "q");
+}
+
+// The window, a document with a group of two tabs, a Play button beside the
+// profile name, a button that opens a hidden pop-up, and a skipped level.
+const char PAGE[] =
+    "\xef\xbb\xbf# launcher\r\n"
+    "WINDOW KV6SimulatedLauncher \"Minecraft Launcher\" 100 80 1000 700 x\r\n"
+    "[window] \"Minecraft Launcher\" 100 80 1000 700\r\n"
+    "  [document] \"Launcher\" 108 111 984 661\n"
+    "    [group] \"\" 108 111 984 661\n"
+    "      [tab item] \"Play\" 120 120 100 30 ## id=tab1 selected action=select\n"
+    "      [tab item] \"Installations\" 230 120 140 30 ## id=tab2 action=select\n"
+    "      [text] \"Kestrov V6\" 394 595 140 20 ## id=profile\n"
+    "      [button] \"PLAY\" 554 580 200 50 invoke ## id=play fill=27873e marker action=none\n"
+    "      [button] \"News\" 800 580 150 50 ## id=news action=show:popup\n"
+    "      [group] \"Pop-up\" 300 300 400 200 ## id=popup hidden\n"
+    "            [button] \"Close\" 500 440 100 40 ## id=close action=hide:popup\n";
+
+Page page;
+std::vector<std::string> action_log;
+
+LRESULT CALLBACK page_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == PAGE_ACTION_MESSAGE) {
+        std::vector<PageActionKind> host;
+        run_page_element(&page, (int)wparam, (int)lparam, &action_log, &host);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+void pump()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&message);
+}
+
+class ProviderTest : public ::testing::Test {
+protected:
+    HWND window = nullptr;
+
+    void SetUp() override
+    {
+        ASSERT_EQ(parse_page_text(PAGE, &page), 10);
+        action_log.clear();
+        WNDCLASSW c = {};
+        c.lpfnWndProc = page_procedure;
+        c.hInstance = GetModuleHandleW(nullptr);
+        c.lpszClassName = L"KV6ProviderTest";
+        RegisterClassW(&c);
+        window = CreateWindowExW(0, c.lpszClassName, L"Minecraft Launcher", WS_POPUP, 100, 80, 1000, 700,
+                                 nullptr, nullptr, c.hInstance, nullptr);
+        ASSERT_TRUE(window);
+        ASSERT_EQ(start_page_provider(window, &page), 1);
+    }
+    void TearDown() override
+    {
+        stop_page_provider(window);
+        DestroyWindow(window);
+        EXPECT_EQ(live_provider_objects(), 0) << "a provider object was leaked";
+    }
+
+    // The element's fragment, navigated from the window element.
+    IRawElementProviderFragment* fragment(int index)
+    {
+        IRawElementProviderSimple* simple = page_element_provider(index);
+        IRawElementProviderFragment* out = nullptr;
+        simple->QueryInterface(__uuidof(IRawElementProviderFragment), (void**)&out);
+        simple->Release();
+        return out;
+    }
+    // The AutomationId of where `from` leads, "" for nowhere; releases nothing of `from`.
+    std::string go(IRawElementProviderFragment* from, NavigateDirection direction)
+    {
+        IRawElementProviderFragment* to = nullptr;
+        from->Navigate(direction, &to);
+        if (!to)
+            return "";
+        IRawElementProviderSimple* simple = nullptr;
+        to->QueryInterface(__uuidof(IRawElementProviderSimple), (void**)&simple);
+        VARIANT id;
+        simple->GetPropertyValue(UIA_AutomationIdPropertyId, &id);
+        char text[64] = {0};
+        WideCharToMultiByte(CP_UTF8, 0, id.bstrVal, -1, text, 63, nullptr, nullptr);
+        VariantClear(&id);
+        simple->Release();
+        to->Release();
+        return text;
+    }
+    // The element's pattern object of `iid`, or null.
+    template <class T>
+    T* pattern(int index, PATTERNID id)
+    {
+        IRawElementProviderSimple* simple = page_element_provider(index);
+        IUnknown* unknown = nullptr;
+        simple->GetPatternProvider(id, &unknown);
+        simple->Release();
+        T* out = nullptr;
+        if (unknown) {
+            unknown->QueryInterface(__uuidof(T), (void**)&out);
+            unknown->Release();
+        }
+        return out;
+    }
+};
+
+TEST_F(ProviderTest, ButtonAnswersInScreenPixelsAndFollowsTheWindow)
+{
+    IRawElementProviderSimple* play = page_element_provider(find_page_element(page, "play"));
+    VARIANT v;
+    play->GetPropertyValue(UIA_ControlTypePropertyId, &v);
+    EXPECT_EQ(v.lVal, 50000);
+    play->GetPropertyValue(UIA_NamePropertyId, &v);
+    EXPECT_STREQ(v.bstrVal, L"PLAY");
+    VariantClear(&v);
+    play->GetPropertyValue(UIA_IsEnabledPropertyId, &v);
+    EXPECT_EQ(v.boolVal, VARIANT_TRUE);
+    play->GetPropertyValue(UIA_IsOffscreenPropertyId, &v);
+    EXPECT_EQ(v.boolVal, VARIANT_FALSE);
+    play->GetPropertyValue(UIA_HelpTextPropertyId, &v);
+    EXPECT_EQ(v.vt, VT_EMPTY);
+    IRawElementProviderFragment* f = nullptr;
+    play->QueryInterface(__uuidof(IRawElementProviderFragment), (void**)&f);
+    IUnknown* none = (IUnknown*)1;
+    EXPECT_EQ(play->QueryInterface(__uuidof(IRawElementProviderFragmentRoot), (void**)&none), E_NOINTERFACE);
+    EXPECT_EQ(none, nullptr);
+    play->Release();
+    UiaRect r;
+    f->get_BoundingRectangle(&r);
+    EXPECT_EQ(r.left, 554);
+    EXPECT_EQ(r.top, 580);
+    EXPECT_EQ(r.width, 200);
+    EXPECT_EQ(r.height, 50);
+    SetWindowPos(window, nullptr, 130, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    f->get_BoundingRectangle(&r);
+    EXPECT_EQ(r.left, 584);
+    EXPECT_EQ(r.top, 590);
+    SAFEARRAY* id = nullptr;
+    f->GetRuntimeId(&id);
+    ASSERT_TRUE(id);
+    int parts[2] = {0, 0};
+    for (LONG k = 0; k < 2; k++)
+        SafeArrayGetElement(id, &k, &parts[k]);
+    EXPECT_EQ(parts[0], 3);  // UiaAppendRuntimeId
+    EXPECT_EQ(parts[1], find_page_element(page, "play"));
+    SafeArrayDestroy(id);
+    f->Release();
+}
+
+TEST_F(ProviderTest, NavigatesShownElementsOnly)
+{
+    IRawElementProviderFragment* group = fragment(2);
+    EXPECT_EQ(go(group, NavigateDirection_FirstChild), "tab1");
+    EXPECT_EQ(go(group, NavigateDirection_LastChild), "news");  // the pop-up is hidden
+    EXPECT_EQ(go(group, NavigateDirection_Parent), "e1");
+    EXPECT_EQ(go(group, NavigateDirection_NextSibling), "");
+    group->Release();
+    IRawElementProviderFragment* play = fragment(find_page_element(page, "play"));
+    EXPECT_EQ(go(play, NavigateDirection_PreviousSibling), "profile");
+    EXPECT_EQ(go(play, NavigateDirection_NextSibling), "news");
+    play->Release();
+    IRawElementProviderFragment* root = fragment(0);
+    EXPECT_EQ(go(root, NavigateDirection_FirstChild), "e1");
+    EXPECT_EQ(go(root, NavigateDirection_Parent), "");
+    root->Release();
+}
+
+TEST_F(ProviderTest, PatternsRunTheElementsActionsFromTheMessageLoop)
+{
+    IInvokeProvider* news = pattern<IInvokeProvider>(find_page_element(page, "news"), UIA_InvokePatternId);
+    ASSERT_TRUE(news);
+    IRawElementProviderFragment* close = fragment(find_page_element(page, "close"));
+    UiaRect r;
+    EXPECT_EQ(close->get_BoundingRectangle(&r), (HRESULT)0x80040201);  // hidden
+    EXPECT_EQ(news->Invoke(), S_OK);
+    EXPECT_FALSE(page_element_visible(page, find_page_element(page, "popup")));  // not before the loop runs it
+    pump();
+    EXPECT_TRUE(page_element_visible(page, find_page_element(page, "popup")));
+    EXPECT_EQ(close->get_BoundingRectangle(&r), S_OK);
+    news->Release();
+
+    ILegacyIAccessibleProvider* legacy =
+        pattern<ILegacyIAccessibleProvider>(find_page_element(page, "close"), UIA_LegacyIAccessiblePatternId);
+    ASSERT_TRUE(legacy);
+    EXPECT_EQ(legacy->DoDefaultAction(), S_OK);
+    pump();
+    EXPECT_EQ(close->get_BoundingRectangle(&r), (HRESULT)0x80040201);  // held, hidden again
+    EXPECT_EQ(legacy->DoDefaultAction(), (HRESULT)0x80040201);
+    legacy->Release();
+    close->Release();
+
+    EXPECT_EQ(pattern<IInvokeProvider>(find_page_element(page, "profile"), UIA_InvokePatternId), nullptr);
+    ISelectionItemProvider* tab1 = pattern<ISelectionItemProvider>(3, UIA_SelectionItemPatternId);
+    ISelectionItemProvider* tab2 = pattern<ISelectionItemProvider>(4, UIA_SelectionItemPatternId);
+    ASSERT_TRUE(tab1 && tab2);
+    EXPECT_EQ(tab2->Select(), S_OK);
+    pump();
+    BOOL one = TRUE, two = FALSE;
+    tab1->get_IsSelected(&one);
+    tab2->get_IsSelected(&two);
+    EXPECT_FALSE(one);
+    EXPECT_TRUE(two);
+    tab1->Release();
+    tab2->Release();
+    const std::vector<std::string> expected = {"VIA invoke news", "ACTION show popup", "VIA legacy close",
+                                               "ACTION hide popup", "VIA select tab2", "ACTION select tab2"};
+    EXPECT_EQ(action_log, expected);
+}
+
+}  // namespace
