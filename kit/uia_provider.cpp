@@ -25,6 +25,12 @@ struct ProviderState {
 
 ProviderState state;
 volatile LONG live_objects = 0;
+volatile LONG element_calls = 0;  // calls into element providers, for --count-calls
+
+void count_call()
+{
+    InterlockedIncrement(&element_calls);
+}
 
 int shown(int index)
 {
@@ -118,6 +124,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
     {
+        count_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -136,6 +143,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     // IRawElementProviderSimple
     HRESULT STDMETHODCALLTYPE get_ProviderOptions(ProviderOptions* options) override
     {
+        count_call();
         if (!options)
             return E_POINTER;
         *options = (ProviderOptions)(ProviderOptions_ServerSideProvider | ProviderOptions_UseComThreading);
@@ -145,6 +153,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     HRESULT STDMETHODCALLTYPE GetPropertyValue(PROPERTYID property, VARIANT* value) override;
     HRESULT STDMETHODCALLTYPE get_HostRawElementProvider(IRawElementProviderSimple** host) override
     {
+        count_call();
         if (!host)
             return E_POINTER;
         *host = nullptr;
@@ -157,6 +166,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     // IRawElementProviderFragment
     HRESULT STDMETHODCALLTYPE Navigate(NavigateDirection direction, IRawElementProviderFragment** out) override
     {
+        count_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -183,6 +193,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     }
     HRESULT STDMETHODCALLTYPE GetRuntimeId(SAFEARRAY** out) override
     {
+        count_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -204,6 +215,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     }
     HRESULT STDMETHODCALLTYPE get_BoundingRectangle(UiaRect* out) override
     {
+        count_call();
         if (!out)
             return E_POINTER;
         *out = UiaRect{0, 0, 0, 0};
@@ -215,14 +227,20 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     }
     HRESULT STDMETHODCALLTYPE GetEmbeddedFragmentRoots(SAFEARRAY** out) override
     {
+        count_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE SetFocus() override { return shown(index) ? S_OK : ELEMENT_NOT_AVAILABLE; }
+    HRESULT STDMETHODCALLTYPE SetFocus() override
+    {
+        count_call();
+        return shown(index) ? S_OK : ELEMENT_NOT_AVAILABLE;
+    }
     HRESULT STDMETHODCALLTYPE get_FragmentRoot(IRawElementProviderFragmentRoot** out) override
     {
+        count_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -234,6 +252,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     // IRawElementProviderFragmentRoot (the window element only)
     HRESULT STDMETHODCALLTYPE ElementProviderFromPoint(double x, double y, IRawElementProviderFragment** out) override
     {
+        count_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -254,6 +273,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     }
     HRESULT STDMETHODCALLTYPE GetFocus(IRawElementProviderFragment** out) override
     {
+        count_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -481,6 +501,7 @@ struct SelectionItemPattern : Counted<ISelectionItemProvider> {
 
 HRESULT ElementProvider::GetPatternProvider(PATTERNID pattern, IUnknown** out)
 {
+    count_call();
     if (!out)
         return E_POINTER;
     *out = nullptr;
@@ -506,6 +527,7 @@ void set_bool(VARIANT* value, int on)
 
 HRESULT ElementProvider::GetPropertyValue(PROPERTYID property, VARIANT* value)
 {
+    count_call();
     if (!value)
         return E_POINTER;
     VariantInit(value);
@@ -616,4 +638,9 @@ IRawElementProviderSimple* page_element_provider(int index)
 long live_provider_objects()
 {
     return live_objects;
+}
+
+long element_provider_calls()
+{
+    return element_calls;
 }

@@ -30,6 +30,9 @@ int answer_uia_request(HWND window, WPARAM wparam, LPARAM lparam, LRESULT* resul
 IRawElementProviderSimple* page_element_provider(int index);
 // Provider objects alive now (elements and patterns), for balance checks.
 long live_provider_objects();
+// Calls into element providers so far (every method but AddRef and Release),
+// for measuring what a client costs per element.
+long element_provider_calls();
 
 // Wine's IDL lacks these two provider patterns: the Windows SDK's definitions.
 #ifndef __IInvokeProvider_INTERFACE_DEFINED__
