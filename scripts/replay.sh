@@ -110,6 +110,7 @@ else
   code=$?
 fi
 echo "exit code $code"
+sleep 0.5  # the launcher logs what came last
 echo "The simulated launcher saw:"
 sed 's/^/  /' "$work/launcher.log"
 exit "$code"
