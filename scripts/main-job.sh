@@ -1,16 +1,32 @@
 #!/usr/bin/env bash
-# The main job, end to end on this Linux machine: builds what is missing, starts
-# the simulated Minecraft Launcher under Wine on a virtual display, runs
-#   KestrovV6-Play.exe press --hide --timeout 30
-# against it, printing the report lines as they come and the exit code, then
-# shows the launcher again (`show`) and ends it.
-# Extra arguments go to the tool, e.g. scripts/main-job.sh find.
+# The main job, end to end on this Linux machine: builds what is missing, then
+# runs the tool by both of its routes against the simulated Minecraft Launcher:
+# 1. The pixel route, under Wine 8 on a virtual display (no UI Automation
+#    client there): the launcher paints a Play button with the Kestrov V6
+#    marker beside it, and
+#      KestrovV6-Play.exe press --hide --timeout 30
+#    presses it, printing the report lines as they come and the exit code; then
+#    the launcher is shown again (`show`) and ended.
+# 2. The UI Automation route, under Wine 10 (a real client): the launcher
+#    serves the corpus's home page (kit/pages/home-en.page) and
+#      KestrovV6-Play.exe find --timeout 30
+#    finds Play beside the profile name: FOUND uia (scripts/replay.sh).
+# Extra arguments replace the pixel route's, e.g. scripts/main-job.sh find.
+# The exit code is the first route's that is not 0.
+# KV6_BUILD_DIR runs a build folder other than build/mingw (built with
+# cmake --build; it must be configured).
 set -uo pipefail
 cd "$(dirname "$0")/.."
+build="${KV6_BUILD_DIR:-build/mingw}"
 echo "Building what is missing (scripts/build.sh)..."
-scripts/build.sh >/dev/null || exit 1
+if [ "$build" = build/mingw ]; then
+  scripts/build.sh >/dev/null || exit 1
+else
+  scripts/install-packages.sh >/dev/null &&
+    cmake --build "$build" --target KestrovV6-Play kv6_kit >/dev/null || exit 1
+fi
 
-build=build/mingw
+echo "== The pixel route, under Wine 8"
 log=$(mktemp)
 # The launcher: a Play button with the Kestrov V6 profile marker beside it; a
 # click starts the (dummy) game.
@@ -39,4 +55,9 @@ for pid in $(sed -n 's/^ACTION start-java \([0-9]*\)$/\1/p' "$log"); do
 done
 wait "$launcher" 2>/dev/null
 rm -f "$log"
+
+echo "== The UI Automation route, under Wine 10 (kit/pages/home-en.page)"
+KV6_BUILD_DIR="$build" scripts/replay.sh kit/pages/home-en.page find --timeout 30
+uia_code=$?
+[ "$code" -ne 0 ] || code=$uia_code
 exit $code
