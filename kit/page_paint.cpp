@@ -91,7 +91,21 @@ void paint_page(HWND window, HDC dc, const Page& page, const PageBackground* bac
             UINT format = DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS | DT_VCENTER;
             format |= e.control_type == 50000 ? DT_CENTER : DT_LEFT;
             RECT text = r;
+            // A button's caption is large and bold, as the launcher's PLAY is:
+            // the pixel route looks for light caption pixels on the green.
+            HFONT caption = nullptr;
+            if (e.control_type == 50000) {
+                int height = (int)(r.bottom - r.top) * 9 / 20;
+                caption = CreateFontW(-height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY,
+                                      DEFAULT_PITCH, L"Tahoma");
+            }
+            HGDIOBJ previous = caption ? SelectObject(dc, caption) : nullptr;
             DrawTextW(dc, e.name.c_str(), (int)e.name.size(), &text, format);
+            if (caption) {
+                SelectObject(dc, previous);
+                DeleteObject(caption);
+            }
         }
         if (e.marker) {
             int middle = (r.top + r.bottom) / 2 - 6;
