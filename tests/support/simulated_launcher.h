@@ -28,7 +28,7 @@
 //   --busy-ms N --busy-every-ms M   the window thread is busy (takes no messages) N ms of every M
 //   --stalls SEED,MIN,MAX   busy stalls of MIN..MAX ms at random moments (0.2 to 2 s apart)
 //   --button-after-ms N     the button shows only N ms after start
-//   --popup-until-escape    the button shows only after an Escape key arrives
+//   --popup-until-escape    a pop-up covers the page until an Escape key arrives; then the button shows
 //   --close-after-ms N      every window closes after N ms (the process then exits)
 //   --log FILE              append one line per received key or mouse message and action:
 //                             "KEYDOWN|KEYUP <vk hex> <lparam hex 8 digits> main|chrome real|posted"
