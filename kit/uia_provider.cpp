@@ -90,7 +90,8 @@ BSTR name_string(int index)
     return SysAllocString(record(index).name.c_str());
 }
 
-// Reference counting shared by every object here; each counts itself alive.
+// Reference counting and QueryInterface for the pattern objects, which each
+// have one interface; every object here counts itself alive.
 template <class Base>
 struct Counted : Base {
     LONG references = 1;
@@ -103,6 +104,17 @@ struct Counted : Base {
         if (left == 0)
             delete this;
         return (ULONG)left;
+    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        if (iid != __uuidof(IUnknown) && iid != __uuidof(Base))
+            return E_NOINTERFACE;
+        *out = static_cast<Base*>(this);
+        AddRef();
+        return S_OK;
     }
 };
 
@@ -290,17 +302,6 @@ IRawElementProviderSimple* make_element(int index)
 struct InvokePattern : Counted<IInvokeProvider> {
     int index;
     explicit InvokePattern(int i) : index(i) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (iid != __uuidof(IUnknown) && iid != __uuidof(IInvokeProvider))
-            return E_NOINTERFACE;
-        *out = static_cast<IInvokeProvider*>(this);
-        AddRef();
-        return S_OK;
-    }
     HRESULT STDMETHODCALLTYPE Invoke() override
     {
         if (!shown(index))
@@ -347,17 +348,6 @@ HRESULT empty_string(BSTR* out)
 struct LegacyPattern : Counted<ILegacyIAccessibleProvider> {
     int index;
     explicit LegacyPattern(int i) : index(i) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (iid != __uuidof(IUnknown) && iid != __uuidof(ILegacyIAccessibleProvider))
-            return E_NOINTERFACE;
-        *out = static_cast<ILegacyIAccessibleProvider*>(this);
-        AddRef();
-        return S_OK;
-    }
     HRESULT STDMETHODCALLTYPE Select(LONG flags) override
     {
         if (!shown(index))
@@ -449,17 +439,6 @@ struct LegacyPattern : Counted<ILegacyIAccessibleProvider> {
 struct SelectionItemPattern : Counted<ISelectionItemProvider> {
     int index;
     explicit SelectionItemPattern(int i) : index(i) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (iid != __uuidof(IUnknown) && iid != __uuidof(ISelectionItemProvider))
-            return E_NOINTERFACE;
-        *out = static_cast<ISelectionItemProvider*>(this);
-        AddRef();
-        return S_OK;
-    }
     HRESULT STDMETHODCALLTYPE Select() override
     {
         if (!shown(index))
