@@ -55,8 +55,8 @@ const Fault FAULTS[] = {
     {"button-late", L"--button-after-ms", L"%u", 500, 6500, NO_ACTION},
     {"hide-on-click", L"--on-click", L"hide-button", 0, 0, NO_ACTION},
     {"clicks-ignored", L"--on-click", L"ignore", 0, 0, NO_ACTION},
-    // Under Wine the page without its button is one flat colour, which the
-    // capture rejects, so the pixel route never sends Escape: NOTFOUND.
+    // A pop-up covers the page until Escape: press sends "POPUP? Escape" when
+    // it sees no button for a while; find touches nothing and ends NOTFOUND.
     {"escape-popup", L"--popup-until-escape", nullptr, 0, 0, NO_ACTION},
     {"minimised", L"--minimized", nullptr, 0, 0, NO_ACTION},
     {"two-windows", L"--windows", L"2", 0, 0, NO_ACTION},
