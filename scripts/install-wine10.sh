@@ -13,7 +13,8 @@ set -euo pipefail
 cache="${KV6_CACHE:-${HOME:-/root}/.cache}"
 root="${KV6_WINE10_ROOT:-$cache/kestrov-trixie}"
 marker=".kestrov-wine10-ready"
-mirror="${KV6_DEBIAN_MIRROR:-http://deb.debian.org/debian}"
+# KV6_DEBIAN_MIRROR: another Debian mirror than debootstrap's own default.
+mirror="${KV6_DEBIAN_MIRROR:-}"
 
 [ -f "$root/$marker" ] && exit 0
 
@@ -41,7 +42,7 @@ if [ ! -x "$tmp/usr/bin/apt-get" ] || [ -e "$tmp/debootstrap" ]; then
   echo "Making a Debian 13 root in $tmp"
   # debootstrap mounts /proc and /sys in the root itself: keep them private.
   unshare --mount --propagation private \
-    debootstrap --variant=minbase trixie "$tmp" "$mirror" >"$tmp.log" 2>&1 || {
+    debootstrap --variant=minbase trixie "$tmp" ${mirror:+"$mirror"} >"$tmp.log" 2>&1 || {
       echo "install-wine10.sh: debootstrap failed, see $tmp.log" >&2
       exit 1
     }
