@@ -358,6 +358,23 @@ int find_page_element(const Page& page, const std::string& id)
     return -1;
 }
 
+int close_page_popup(Page* page)
+{
+    // The last shown element that some action hides: the pop-up on top.
+    for (int i = (int)page->elements.size() - 1; i > 0; i--) {
+        if (!page_element_visible(*page, i))
+            continue;
+        const std::string& id = page->elements[(size_t)i].id;
+        for (const PageElement& e : page->elements)
+            for (const PageAction& action : e.actions)
+                if (action.kind == PAGE_ACTION_HIDE && action.target == id) {
+                    page->elements[(size_t)i].hidden = 1;
+                    return i;
+                }
+    }
+    return -1;
+}
+
 int page_element_visible(const Page& page, int index)
 {
     for (int i = index; i >= 0 && i < (int)page.elements.size(); i = page.elements[(size_t)i].parent)

@@ -60,6 +60,9 @@ int load_page_file(const wchar_t* path, Page* page);
 
 // The element with this AutomationId, or -1.
 int find_page_element(const Page& page, const std::string& id);
+// Escape closes the pop-up on top: the last shown element that an action of
+// the page hides. Its index, or -1 when no such element is shown.
+int close_page_popup(Page* page);
 // 1 when neither the element nor any ancestor is hidden.
 int page_element_visible(const Page& page, int index);
 

@@ -79,6 +79,18 @@ const char PAGE[] =
     "      [group] \"Pop-up\" 300 300 400 200 ## id=popup hidden\n"
     "            [button] \"Close\" 500 440 100 40 ## id=close action=hide:popup\n";
 
+// Escape closes the shown element that an action hides, and nothing else.
+TEST(PagePopup, EscapeClosesOnlyAShownPopup)
+{
+    Page escaped;
+    ASSERT_EQ(parse_page_text(PAGE, &escaped), 10);
+    EXPECT_EQ(close_page_popup(&escaped), -1);  // the pop-up starts hidden
+    escaped.elements[(size_t)find_page_element(escaped, "popup")].hidden = 0;
+    EXPECT_EQ(close_page_popup(&escaped), find_page_element(escaped, "popup"));
+    EXPECT_FALSE(page_element_visible(escaped, find_page_element(escaped, "close")));
+    EXPECT_EQ(close_page_popup(&escaped), -1);
+}
+
 Page page;
 std::vector<std::string> action_log;
 
