@@ -236,32 +236,6 @@ ToolRun run_tool(const std::vector<std::wstring>& arguments, SimulatedLauncher* 
     return run;
 }
 
-struct WindowSearch {
-    DWORD process_id;
-    std::vector<HWND>* found;
-};
-
-BOOL CALLBACK collect_window(HWND window, LPARAM param)
-{
-    WindowSearch* search = (WindowSearch*)param;
-    DWORD owner = 0;
-    wchar_t class_name[64] = L"";
-    GetWindowThreadProcessId(window, &owner);
-    GetClassNameW(window, class_name, 64);
-    if (owner == search->process_id && !wcscmp(class_name, L"KV6SimulatedLauncher"))
-        search->found->push_back(window);
-    return TRUE;
-}
-
-// The launcher's main windows (a hung window is still listed).
-std::vector<HWND> main_windows(const SimulatedLauncher* launcher)
-{
-    std::vector<HWND> found;
-    WindowSearch search{launcher->process.dwProcessId, &found};
-    EnumWindows(collect_window, (LPARAM)&search);
-    return found;
-}
-
 // 1 when a window is not plainly visible: the tool's mark, click-through,
 // layered below full alpha, or layered when it was not before; none of
 // these reads waits for the window's thread.
@@ -288,9 +262,10 @@ int check_windows(const SimulatedLauncher* launcher, LONG_PTR layered_before, in
                   int fault, std::string* why)
 {
     int bad = 0;
-    for (HWND window : main_windows(launcher)) {
-        // A window the launcher itself took away (closing) is not left hidden.
-        if (!IsWindowVisible(window) || !looks_hidden(window, layered_before))
+    // Visible windows only (a hung one is still listed): a window the
+    // launcher itself took away (closing) is not left hidden.
+    for (HWND window : launcher_windows(launcher)) {
+        if (!looks_hidden(window, layered_before))
             continue;
         int marked = GetPropW(window, HIDDEN_PROPERTY) != nullptr;
         int hung = IsHungAppWindow(window);
@@ -397,7 +372,7 @@ int soak_run(unsigned seed, int index, int walk, Totals* totals)
         LONG_PTR layered_before = GetWindowLongPtrW(launcher.window, GWL_EXSTYLE) & WS_EX_LAYERED;
         // show and minimize find the launcher as an earlier press --hide left it.
         if (plan.command >= SHOW)
-            for (HWND window : main_windows(&launcher))
+            for (HWND window : launcher_windows(&launcher))
                 hide_window(window);
         Sleep(plan.delay);
         std::vector<std::wstring> arguments = {std::wstring(COMMANDS[plan.command], COMMANDS[plan.command] + strlen(COMMANDS[plan.command]))};

@@ -139,3 +139,12 @@ RECT default_button_rect(HWND window)
     int top = client.bottom - 120 - 64;
     return RECT{left, top, left + 300, top + 64};
 }
+
+BYTE alpha_of(HWND window)
+{
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    COLORREF key = 0;
+    GetLayeredWindowAttributes(window, &key, &alpha, &flags);
+    return alpha;
+}

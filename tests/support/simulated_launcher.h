@@ -61,6 +61,8 @@ void stop_launcher(SimulatedLauncher* launcher);
 std::vector<HWND> launcher_windows(const SimulatedLauncher* launcher);
 // The log so far, as lines.
 std::vector<std::string> launcher_log(const SimulatedLauncher* launcher);
+// A layered window's alpha (0 when it has none), read without its thread.
+BYTE alpha_of(HWND window);
 // Pumps this thread's messages and sleeps until `ms` have passed.
 void pump_for(DWORD ms);
 // The default button's client rectangle in a launcher window (300 x 64,

@@ -47,15 +47,6 @@ int wait_for_stall(HWND window)
     return 0;
 }
 
-BYTE alpha_of(HWND window)
-{
-    BYTE alpha = 0;
-    DWORD flags = 0;
-    COLORREF key = 0;
-    GetLayeredWindowAttributes(window, &key, &alpha, &flags);
-    return alpha;
-}
-
 void expect_shown_again(HWND window, LONG_PTR style_before, const wchar_t* busy_ms)
 {
     LONG_PTR style = GetWindowLongPtrW(window, GWL_EXSTYLE);

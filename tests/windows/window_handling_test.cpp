@@ -22,15 +22,6 @@ LONG_PTR ex_style(HWND window)
     return GetWindowLongPtrW(window, GWL_EXSTYLE);
 }
 
-BYTE alpha_of(HWND window)
-{
-    BYTE alpha = 0;
-    DWORD flags = 0;
-    COLORREF key = 0;
-    GetLayeredWindowAttributes(window, &key, &alpha, &flags);
-    return alpha;
-}
-
 int log_has(const SimulatedLauncher& launcher, const std::string& line)
 {
     std::vector<std::string> log = launcher_log(&launcher);
