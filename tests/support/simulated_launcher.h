@@ -25,6 +25,14 @@
 //   --hang-after-ms N       stop pumping messages N ms after start (the window hangs)
 //   --hang-for-ms N         a hang ends after N ms (default: never)
 //   --hang-on-click         stop pumping messages after a click was taken
+//   --hang-on-button-down   stop pumping messages at a left button down on the button (or a page element)
+//   --hang-after-probe-ms N the first WM_NULL that comes N ms or more after start is answered,
+//                           then the thread stops for good (a hang right after a caller's probe)
+//   --busy-not-hung         while busy or hung, keep peeking at posted messages (none taken), so
+//                           Windows never reports the thread hung; sent messages still wait
+//   --start-hidden          every window starts as a hide-mode run of the tool leaves it: the
+//                           KestrovV6.Hidden property, layered at alpha 1, click-through
+//   --element-after-ms ID,N with --page: the element ID shows only N ms after start
 //   --busy-ms N --busy-every-ms M   the window thread is busy (takes no messages) N ms of every M
 //   --stalls SEED,MIN,MAX   busy stalls of MIN..MAX ms at random moments (0.2 to 2 s apart)
 //   --button-after-ms N     the button shows only N ms after start
