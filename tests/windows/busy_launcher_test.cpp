@@ -4,8 +4,13 @@
 // simulated launcher in its own process.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
+#include <algorithm>
+
 #include "support/child_process.h"
 #include "support/simulated_launcher.h"
+#include "support/tool_run.h"
 #include "windows/window_handling.h"
 
 namespace {
@@ -133,6 +138,83 @@ TEST_F(BusyLauncher, HungIsGivenUpWithinTheBoundAndShownByALaterRun)
     shown = run_tool_exe({L"show"}, 30000);
     EXPECT_EQ("SHOWN 1\r\n", shown.output);
     expect_shown_again(window, style_before, L"after the hang");
+}
+
+
+// The promises a caller acts on, checked at the moment they are made, against
+// a launcher left hidden whose thread is busy for a long stretch (waiting on
+// its queue, so Windows does not call it hung) from just before the run.
+struct LongBusy : ::testing::Test {
+    SimulatedLauncher launcher{};
+    void TearDown() override { stop_launcher(&launcher); }
+    // 1 once the launcher shows, hidden, and its busy stretch has begun.
+    int start_busy(std::vector<std::wstring> arguments, const wchar_t* busy_ms)
+    {
+        arguments.insert(arguments.end(), {L"--start-hidden", L"--busy-not-hung", L"--hang-after-ms", L"300",
+                                           L"--hang-for-ms", busy_ms});
+        if (!start_launcher(&launcher, arguments))
+            return 0;
+        ULONGLONG end = GetTickCount64() + 10000;
+        while (GetTickCount64() < end) {
+            std::vector<std::string> log = launcher_log(&launcher);
+            if (std::find(log.begin(), log.end(), "HANG") != log.end())
+                return 1;
+            Sleep(20);
+        }
+        return 0;
+    }
+};
+
+struct LastLineCase {
+    std::vector<std::wstring> tool_arguments;
+    std::vector<std::wstring> launcher_arguments;
+    const char* last_line_start;
+};
+
+// A caller may act on the run's last line at once: by then the windows must
+// be shown again, not just about to be.
+TEST_F(LongBusy, WindowsAreShownAgainWhenTheLastLineArrives)
+{
+    const LastLineCase cases[] = {
+        {{L"find", L"--hide", L"--timeout", L"2"}, {L"--no-button"}, "NOTFOUND"},
+        {{L"show"}, {L"--no-button"}, "SHOWN 1"},
+        {{L"minimize"}, {L"--no-button"}, "MINIMIZED "},
+    };
+    for (const LastLineCase& c : cases) {
+        ASSERT_EQ(1, start_busy(c.launcher_arguments, L"4000"));
+        HWND window = launcher.window;
+        LONG_PTR style_before = (LONG_PTR)((unsigned long long)(ULONG_PTR)GetPropW(window, HIDDEN_PROPERTY) & ~HIDDEN_MARK_BIT);
+        int seen = 0;
+        ToolRun run = run_tool_watched(c.tool_arguments, 30000, [&](const std::string& line, long long) {
+            if (line.compare(0, strlen(c.last_line_start), c.last_line_start) != 0)
+                return;
+            seen = 1;
+            expect_shown_again(window, style_before, L"4000");
+        });
+        EXPECT_EQ(1, seen) << c.last_line_start << "\n" << run.output;
+        stop_launcher(&launcher);
+    }
+}
+
+// Two windows of one busy thread: the second must not get a wait of its own
+// after the first one's has run out.
+TEST_F(LongBusy, AllWindowsOfARunShareOneWait)
+{
+    const LastLineCase cases[] = {
+        {{L"show"}, {}, "SHOWN 2"},
+        {{L"minimize"}, {}, "MINIMIZED "},
+        {{L"find", L"--hide", L"--timeout", L"1"}, {}, "NOTFOUND"},
+    };
+    for (const LastLineCase& c : cases) {
+        // Busy far longer than two waits.
+        ASSERT_EQ(1, start_busy({L"--windows", L"2", L"--no-button"}, L"20000"));
+        ToolRun run = run_tool_watched(c.tool_arguments, 60000);
+        long long normal_end = c.tool_arguments[0] == L"find" ? 1000 : 0;
+        EXPECT_LT(run.wall_ms, normal_end + (long long)SHOW_BOUND_MS + 2 * LATE_PROBE_MS + (long long)SLACK_MS)
+            << c.last_line_start << "\n" << run.output;
+        EXPECT_EQ(0u, run.lines.empty() ? 1u : run.lines.back().find(c.last_line_start)) << run.output;
+        stop_launcher(&launcher);
+    }
 }
 
 }  // namespace
