@@ -44,18 +44,21 @@ static DWORD WINAPI run_worker(void* parameter)
 int await_call(LauncherCall* call, HWND window, uint32_t limit_ms)
 {
     call->holders = 2;
-    InterlockedIncrement(&running_workers);
-    HANDLE worker = CreateThread(nullptr, 0, run_worker, call, 0, nullptr);
+    // A window of this thread would take no message while this thread waits
+    // for the worker: its calls run here, where nothing can hold them.
+    int own_window = window && GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
+    HANDLE worker = nullptr;
+    if (!own_window) {
+        InterlockedIncrement(&running_workers);
+        worker = CreateThread(nullptr, 0, run_worker, call, 0, nullptr);
+        if (!worker)
+            InterlockedDecrement(&running_workers);
+    }
     if (!worker) {
-        InterlockedDecrement(&running_workers);
         call->work(call);
         return CALL_DONE;
     }
     ULONGLONG start = GetTickCount64();
-    // A window of this thread takes no message while it waits here; it is
-    // not the launcher's, and not hung.
-    if (window && GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId())
-        window = nullptr;
     // Bounded by limit_ms: each slice waits at most CALL_SLICE_MS.
     for (;;) {
         if (WaitForSingleObject(worker, CALL_SLICE_MS) == WAIT_OBJECT_0) {

@@ -33,7 +33,8 @@ void free_launcher_call(LauncherCall* call);
 // the caller's again, to read and free), `limit_ms` passes, or Windows
 // reports `window` hung (both CALL_OVERRAN: the record now belongs to the
 // worker, which discards and frees it if the call ever ends; the caller must
-// not touch it). `window` may be null. Without a worker the call runs here.
+// not touch it). `window` may be null. For a window of the calling thread,
+// or without a worker, the call runs here.
 int await_call(LauncherCall* call, HWND window, uint32_t limit_ms);
 
 // Workers still running: calls the tool gave up on, blocked in the launcher.

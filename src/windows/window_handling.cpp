@@ -58,12 +58,6 @@ static void run_window_call(LauncherCall* head)
 // the window if that thread ever runs again.
 static int call_window(int kind, HWND window, LONG_PTR value, ULONGLONG deadline)
 {
-    // A window of this thread is called directly: nothing to wait for.
-    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
-        WindowCall direct = {{nullptr, nullptr, 0}, kind, window, value};
-        run_window_call(&direct.head);
-        return 1;
-    }
     WindowCall* call = (WindowCall*)new_launcher_call(sizeof(WindowCall));
     if (!call)
         return 0;
