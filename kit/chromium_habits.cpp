@@ -30,7 +30,7 @@ int replaced_by_rerender(const HabitState* state, int index)
 ChromiumHabits chromium_defaults()
 {
     ChromiumHabits habits;
-    habits.lazy_ms = 1000;
+    habits.lazy_ms = 1500;
     habits.rerender_every_ms = 0;
     habits.rerender_after_action = 1;
     habits.offscreen_rules = 1;
