@@ -1,59 +1,20 @@
 // Reading a page file into plain records, and the changes its actions make.
 #include "page.h"
 
+#include "control_type_names.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 namespace {
 
-struct TypeName {
-    const wchar_t* name;  // lower case
-    int control_type;
-};
-
-// English first: control_type_english takes the first name of each id.
-const TypeName TYPE_NAMES[] = {
-    {L"button", 50000}, {L"calendar", 50001}, {L"check box", 50002}, {L"combo box", 50003},
-    {L"edit", 50004}, {L"hyperlink", 50005}, {L"image", 50006}, {L"list item", 50007},
-    {L"list", 50008}, {L"menu", 50009}, {L"menu bar", 50010}, {L"menu item", 50011},
-    {L"progress bar", 50012}, {L"radio button", 50013}, {L"scroll bar", 50014}, {L"slider", 50015},
-    {L"spinner", 50016}, {L"status bar", 50017}, {L"tab", 50018}, {L"tab item", 50019},
-    {L"text", 50020}, {L"tool bar", 50021}, {L"tool tip", 50022}, {L"tree", 50023},
-    {L"tree item", 50024}, {L"custom", 50025}, {L"group", 50026}, {L"thumb", 50027},
-    {L"data grid", 50028}, {L"data item", 50029}, {L"document", 50030}, {L"split button", 50031},
-    {L"window", 50032}, {L"pane", 50033}, {L"header", 50034}, {L"header item", 50035},
-    {L"table", 50036}, {L"title bar", 50037}, {L"separator", 50038},
-    // Other spellings Windows uses, and other languages' names.
-    {L"link", 50005}, {L"toolbar", 50021}, {L"tooltip", 50022}, {L"dialog", 50032},
-    // German
-    {L"schaltfl\u00e4che", 50000}, {L"gruppe", 50026}, {L"dokument", 50030}, {L"bereich", 50033},
-    {L"fenster", 50032}, {L"registerkartenelement", 50019}, {L"registerkarte", 50018},
-    {L"listenelement", 50007}, {L"liste", 50008}, {L"bild", 50006}, {L"bearbeiten", 50004},
-    {L"kontrollk\u00e4stchen", 50002}, {L"optionsfeld", 50013}, {L"kombinationsfeld", 50003},
-    {L"men\u00fcelement", 50011}, {L"benutzerdefiniert", 50025},
-    // French
-    {L"bouton", 50000}, {L"texte", 50020}, {L"groupe", 50026}, {L"volet", 50033},
-    {L"fen\u00eatre", 50032}, {L"\u00e9l\u00e9ment d'onglet", 50019}, {L"onglet", 50018},
-    {L"\u00e9l\u00e9ment de liste", 50007}, {L"liste", 50008}, {L"lien", 50005},
-    {L"modifier", 50004}, {L"case \u00e0 cocher", 50002}, {L"case d'option", 50013},
-    {L"zone de liste d\u00e9roulante", 50003}, {L"\u00e9l\u00e9ment de menu", 50011},
-    {L"personnalis\u00e9", 50025},
-    // Spanish
-    {L"bot\u00f3n", 50000}, {L"texto", 50020}, {L"grupo", 50026}, {L"documento", 50030},
-    {L"panel", 50033}, {L"ventana", 50032}, {L"elemento de pesta\u00f1a", 50019},
-    {L"pesta\u00f1a", 50018}, {L"elemento de lista", 50007}, {L"lista", 50008},
-    {L"imagen", 50006}, {L"hiperv\u00ednculo", 50005}, {L"v\u00ednculo", 50005}, {L"editar", 50004},
-    {L"casilla", 50002}, {L"casilla de verificaci\u00f3n", 50002}, {L"bot\u00f3n de opci\u00f3n", 50013},
-    {L"bot\u00f3n de radio", 50013}, {L"cuadro combinado", 50003}, {L"elemento de men\u00fa", 50011},
-    {L"personalizado", 50025},
-};
-
 const int BUTTON = 50000, HYPERLINK = 50005, LIST_ITEM = 50007, MENU_ITEM = 50011,
           RADIO_BUTTON = 50013, TAB_ITEM = 50019, TREE_ITEM = 50024, CUSTOM = 50025,
           DATA_ITEM = 50029, SPLIT_BUTTON = 50031, CHECK_BOX = 50002;
 
-// ASCII and Latin-1 capitals: enough for the names above.
+// ASCII and Latin-1 capitals: enough for the table's names (its other
+// scripts have no case).
 wchar_t lower(wchar_t c)
 {
     if ((c >= L'A' && c <= L'Z') || (c >= 0xc0 && c <= 0xde && c != 0xd7))
@@ -254,7 +215,7 @@ int control_type_from_name(const std::wstring& name)
     std::wstring key;
     for (wchar_t c : name)
         key += c == L'_' ? L' ' : lower(c);
-    for (const TypeName& entry : TYPE_NAMES)
+    for (const ControlTypeName& entry : CONTROL_TYPE_NAMES)
         if (key == entry.name)
             return entry.control_type;
     return 0;
@@ -262,7 +223,7 @@ int control_type_from_name(const std::wstring& name)
 
 const wchar_t* control_type_english(int control_type)
 {
-    for (const TypeName& entry : TYPE_NAMES)
+    for (const ControlTypeName& entry : CONTROL_TYPE_NAMES)
         if (entry.control_type == control_type)
             return entry.name;
     return L"custom";
@@ -299,9 +260,18 @@ int parse_page_line(const std::string& line, int index, PageElement* element)
     parsed.id = "e" + std::to_string(index);
     Annotations notes{"", -1, 0xffffff, 0, 0, 0};
     parse_annotations(annotations, &parsed, &notes);
+    // A note overrides TYPE; a name neither knows is kept for the report, so
+    // that no type is read as custom unseen.
+    std::string written = text.substr(blanks + 1, close - blanks - 1);
     int type = notes.type.empty() ? 0 : control_type_from_name(from_utf8(notes.type));
+    if (!type && !notes.type.empty())
+        parsed.unknown_type = notes.type;
     if (!type)
-        type = control_type_from_name(from_utf8(text.substr(blanks + 1, close - blanks - 1)));
+        type = control_type_from_name(from_utf8(written));
+    if (!type && notes.type.empty()) {
+        parsed.untyped = written.empty();
+        parsed.unknown_type = written;
+    }
     parsed.control_type = type ? type : CUSTOM;
     parsed.fill = notes.fill != -1 ? notes.fill : parsed.control_type == BUTTON ? 0x3c3f44 : -1;
     parsed.text_colour = notes.notext ? -1 : notes.text;
@@ -310,9 +280,55 @@ int parse_page_line(const std::string& line, int index, PageElement* element)
     return 1;
 }
 
+namespace {
+
+// A dump's "WINDOW CLASS "TITLE" ... (this one)" or "  CHILD CLASS "TEXT"
+// L T W H[ hidden]" line into the page's window class and children.
+void parse_window_line(const std::string& line, Page* page)
+{
+    std::string text = line;
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
+        text.pop_back();
+    size_t at = text.find_first_not_of(' ');
+    if (at == std::string::npos)
+        return;
+    int window = text.compare(at, 7, "WINDOW ") == 0;
+    int child = text.compare(at, 6, "CHILD ") == 0;
+    if (!window && !child)
+        return;
+    size_t class_start = at + (window ? 7 : 6);
+    size_t quote = text.find(" \"", class_start);
+    if (quote == std::string::npos || quote == class_start)
+        return;
+    std::wstring class_name = from_utf8(text.substr(class_start, quote - class_start));
+    const char* chosen = " (this one)";
+    if (window) {
+        if (text.size() > strlen(chosen) && text.compare(text.size() - strlen(chosen), std::string::npos, chosen) == 0)
+            page->window_class = class_name;
+        return;
+    }
+    // The text ends at the last quote; the rectangle and the flag follow it.
+    size_t last = text.rfind('"');
+    if (last <= quote + 1 || page->children.size() >= MAX_PAGE_CHILDREN)
+        return;
+    PageChild parsed{class_name, from_utf8(text.substr(quote + 2, last - quote - 2)), 0, 0, 0, 0, 0};
+    std::string tail = text.substr(last + 1);
+    char flag[16] = "";
+    int fields = sscanf(tail.c_str(), " %d %d %d %d %15s", &parsed.left, &parsed.top, &parsed.width,
+                        &parsed.height, flag);
+    if (fields < 4)
+        return;
+    parsed.hidden = fields == 5 && strcmp(flag, "hidden") == 0;
+    page->children.push_back(parsed);
+}
+
+}  // namespace
+
 int parse_page_text(const std::string& text, Page* page)
 {
     page->elements.clear();
+    page->window_class.clear();
+    page->children.clear();
     size_t start = text.compare(0, 3, "\xef\xbb\xbf") == 0 ? 3 : 0;
     std::vector<int> open;  // the last element at each depth
     while (start < text.size()) {
@@ -335,10 +351,29 @@ int parse_page_text(const std::string& text, Page* page)
             }
             open.push_back(index);
             page->elements.push_back(element);
+        } else {
+            parse_window_line(text.substr(start, end - start), page);
         }
         start = end + 1;
     }
     return (int)page->elements.size();
+}
+
+void find_unknown_page_types(const Page& page, std::vector<PageUnknownType>* unknown, int* untyped)
+{
+    unknown->clear();
+    *untyped = 0;
+    for (const PageElement& element : page.elements) {
+        *untyped += element.untyped;
+        if (element.untyped || element.unknown_type.empty())
+            continue;
+        size_t k = 0;
+        while (k < unknown->size() && (*unknown)[k].name != element.unknown_type)
+            k++;
+        if (k == unknown->size())
+            unknown->push_back(PageUnknownType{element.unknown_type, 0});
+        (*unknown)[k].count++;
+    }
 }
 
 int load_page_file(const wchar_t* path, Page* page)

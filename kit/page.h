@@ -40,14 +40,28 @@ struct PageElement {
     int selected_state;          // the page gives a selected state: `selected` or `not-selected`
     int modal;                   // a dialog shown modally: the rest of the page is inert
     int toggle, expand;          // a button that toggles or expands (aria-pressed, aria-expanded)
+    std::string unknown_type;    // UTF-8: the type name no table row knows, read as custom
+    int untyped;                 // 1 when TYPE was empty (`[]`, as Wine 10 dumps) and no note typed it
+};
+
+// A child window as a dump's CHILD line gives it.
+struct PageChild {
+    std::wstring class_name, text;
+    int left, top, width, height;  // screen pixels
+    int hidden;
 };
 
 struct Page {
     std::vector<PageElement> elements;  // [0] is the window itself
+    std::wstring window_class;          // of the dump's "(this one)" WINDOW line; empty without one
+    std::vector<PageChild> children;    // its CHILD lines, at most MAX_PAGE_CHILDREN
 };
 
-// The control type id for a localized type name (English, German, French,
-// Spanish; case ignored) or an English name with '_' for blanks; 0 if unknown.
+enum { MAX_PAGE_CHILDREN = 64 };
+
+// The control type id for a localized type name (the languages of
+// control_type_names.h; case ignored) or an English name with '_' for
+// blanks; 0 if unknown.
 int control_type_from_name(const std::wstring& name);
 // The English localized name of a control type id ("button"); "custom" if unknown.
 const wchar_t* control_type_english(int control_type);
@@ -57,8 +71,18 @@ const wchar_t* control_type_english(int control_type);
 // the default id "e<index>").
 int parse_page_line(const std::string& line, int index, PageElement* element);
 // Every element line of a text in UTF-8 (BOM, CR LF allowed), with parents
-// linked. The number of elements.
+// linked, and the window class and child windows of its WINDOW and CHILD
+// lines. The number of elements.
 int parse_page_text(const std::string& text, Page* page);
+// A type name of a page that the reader does not know, and on how many lines.
+struct PageUnknownType {
+    std::string name;  // UTF-8, as the page spells it
+    int count;
+};
+// The type names that were read as custom because no table row knows them, in
+// order of first use; the number of untyped (`[]`) elements goes to *untyped.
+void find_unknown_page_types(const Page& page, std::vector<PageUnknownType>* unknown, int* untyped);
+
 // Reads a page file; the number of elements, -1 if it cannot be read.
 int load_page_file(const wchar_t* path, Page* page);
 

@@ -2,20 +2,25 @@
 
 #include <windows.h>
 #include <wchar.h>
+#include <stdio.h>
 #include <stdlib.h>
 
 #include "app/report.h"
 #include "app/settings.h"
 #include "diag/dump.h"
 #include "press/driver.h"
+#include "uia/launcher_ui.h"
 #include "uia/normalize.h"
 #include "uia/uia_client.h"
 #include "windows/discovery.h"
+#include "windows/launcher_call.h"
 #include "windows/window_handling.h"
 
 static const char USAGE_LINE[] =
     "Usage: KestrovV6-Play.exe press|find|minimize|show|dump [--profile NAME] [--timeout SECONDS] "
     "[--hide] [--front TITLE] [--shot FILE.bmp]";
+
+enum { END_WAIT_STEPS = 20, END_WAIT_STEP_MS = 10 };
 
 typedef BOOL(WINAPI* SetDpiContext)(HANDLE);
 
@@ -89,10 +94,9 @@ static int run_minimize()
     int minimized = 0;
     for (int i = 0; i < found.count; i++) {
         // ShowWindow waits for the window's thread.
-        if (!IsIconic(found.windows[i]) && await_window(found.windows[i], deadline) == WINDOW_ANSWERED) {
-            ShowWindow(found.windows[i], SW_SHOWMINNOACTIVE);
+        if (!IsIconic(found.windows[i]) && await_window(found.windows[i], deadline) == WINDOW_ANSWERED &&
+            show_window_by(found.windows[i], SW_SHOWMINNOACTIVE, deadline))
             minimized++;
-        }
         unhide_window_by(found.windows[i], deadline);
     }
     report("MINIMIZED %d", minimized);
@@ -108,7 +112,7 @@ static int run_show()
         unhide_window_by(found.windows[i], deadline);
     if (best) {
         if (IsIconic(best) && await_window(best, deadline) == WINDOW_ANSWERED)
-            ShowWindow(best, SW_RESTORE);
+            show_window_by(best, SW_RESTORE, deadline);
         bring_to_front_by(best, deadline);
     }
     report("SHOWN %d", found.count);
@@ -128,7 +132,29 @@ static int run_close()
     return 0;
 }
 
+// A worker still blocked in the launcher holds what COM would tidy up, and
+// leaving COM or unloading could wait for it: the process ends as it is.
+// Every line is out already (each is flushed as it is printed).
+static int end_run(int code)
+{
+    // Workers that are only letting go of elements end in a moment.
+    for (int waits = 0; waits < END_WAIT_STEPS && calls_left_running() != 0; waits++)
+        Sleep(END_WAIT_STEP_MS);
+    if (calls_left_running() != 0) {
+        fflush(stdout);
+        TerminateProcess(GetCurrentProcess(), (UINT)code);
+    }
+    return code;
+}
+
+static int run_command(int argc, wchar_t** argv);
+
 int run_tool(int argc, wchar_t** argv)
+{
+    return end_run(run_command(argc, argv));
+}
+
+static int run_command(int argc, wchar_t** argv)
 {
     become_dpi_aware();
     if (argc <= 1) {
@@ -155,6 +181,7 @@ int run_tool(int argc, wchar_t** argv)
                                              IID_IUIAutomation, (void**)&automation);
         if (FAILED(automation_status))
             automation = nullptr;
+        set_automation_timeouts();
     }
 
     int code;
@@ -168,6 +195,8 @@ int run_tool(int argc, wchar_t** argv)
         code = 1;
     }
 
+    if (calls_left_running() != 0)
+        return code;  // see end_run
     if (automation) {
         automation->Release();
         automation = nullptr;

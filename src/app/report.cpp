@@ -6,14 +6,31 @@
 
 ReportHook report_hook = nullptr;
 
-static char utf8_buffers[UTF8_BUFFER_COUNT][UTF8_BUFFER_BYTES];
-static unsigned int utf8_calls = 0;
+// A worker may print (dump's tree walk) and may still be running after the
+// tool stopped waiting for it: each thread converts into buffers of its own.
+static thread_local char utf8_buffers[UTF8_BUFFER_COUNT][UTF8_BUFFER_BYTES];
+static thread_local unsigned int utf8_calls = 0;
+
+// Lines go out whole and one at a time; once only one thread may report,
+// lines of the others are dropped.
+static SRWLOCK report_lock = SRWLOCK_INIT;
+static DWORD sole_reporter = 0;
+
+void keep_reports_to_this_thread()
+{
+    AcquireSRWLockExclusive(&report_lock);
+    sole_reporter = GetCurrentThreadId();
+    ReleaseSRWLockExclusive(&report_lock);
+}
 
 void report(const char* format, ...)
 {
     va_list values;
     va_start(values, format);
-    if (report_hook) {
+    AcquireSRWLockExclusive(&report_lock);
+    if (sole_reporter != 0 && sole_reporter != GetCurrentThreadId()) {
+        // a worker the tool gave up on: its lines would come out of order
+    } else if (report_hook) {
         char line[4096];
         vsnprintf(line, sizeof line, format, values);
         report_hook(line);
@@ -22,6 +39,7 @@ void report(const char* format, ...)
         fputc('\n', stdout);
         fflush(stdout);
     }
+    ReleaseSRWLockExclusive(&report_lock);
     va_end(values);
 }
 

@@ -12,8 +12,12 @@
 // Prints one line (the format holds no line feed) and flushes it.
 void report(const char* format, ...) KV6_PRINTF_LIKE(1, 2);
 
+// From now on only the calling thread's lines go out: for when the tool stops
+// waiting for a worker that reports.
+void keep_reports_to_this_thread();
+
 // UTF-8 form of a wide string, line breaks turned into blanks, in one of four
-// rotating static buffers: valid until four more calls. Too long (over 1024
+// rotating buffers of the calling thread: valid until four more calls. Too long (over 1024
 // bytes with the terminator) or unconvertible gives "". A null string gives "".
 const char* to_utf8(const wchar_t* text);
 

@@ -7,3 +7,4 @@ wchar_t front_title[SETTING_TEXT_CAPACITY] = L"";
 int find_only = 0;
 IUIAutomation* automation = nullptr;
 HRESULT automation_status = 0;
+int automation_given_up = 0;

@@ -12,6 +12,7 @@
 #include "vision/comparisons.h"
 #include "vision/green_button.h"
 #include "windows/discovery.h"
+#include "windows/launcher_call.h"
 
 int dumped_elements = 0;
 
@@ -22,6 +23,17 @@ enum {
     DUMP_MAX_DEPTH = 40,        // depths 0 to 40 are printed
     DUMP_MAX_ELEMENTS = 4000,   // printing stops once more than this were printed
     DUMP_SETTLE_MS = 600,       // lets the launcher build its tree after the nudge
+    // The tree and the scan of a live launcher under a slow client take tens
+    // of seconds at most; one that stops answering is given up on sooner,
+    // when Windows reports it hung.
+    DUMP_UIA_LIMIT_MS = 30000,
+};
+
+// The UI Automation part of a dump, run on a worker: it prints as it goes,
+// and once the tool stops waiting, its later lines are dropped.
+struct DumpCall {
+    LauncherCall head;  // first: the record is handed around by its head
+    HWND window;
 };
 
 static void report_window(HWND window, HWND best)
@@ -109,11 +121,9 @@ void dump_element_tree(IUIAutomationTreeWalker* walker, IUIAutomationElement* el
 }
 
 // The element tree and the scan summary of the best window.
-static void dump_automation(HWND best)
+static void dump_automation_now(LauncherCall* head)
 {
-    nudge_accessibility(best);
-    wait_ms(DUMP_SETTLE_MS);
-
+    HWND best = ((DumpCall*)head)->window;
     IUIAutomationTreeWalker* walker = get_tree_walker();
     IUIAutomationElement* root = nullptr;
     HRESULT found = automation->ElementFromHandle(best, &root);
@@ -138,6 +148,24 @@ static void dump_automation(HWND best)
         root->Release();
     if (walker)
         walker->Release();
+}
+
+static void dump_automation(HWND best)
+{
+    nudge_accessibility(best);
+    wait_ms(DUMP_SETTLE_MS);
+    DumpCall* call = (DumpCall*)new_launcher_call(sizeof(DumpCall));
+    if (!call)
+        return;
+    call->head.work = dump_automation_now;
+    call->window = best;
+    if (await_call(&call->head, best, DUMP_UIA_LIMIT_MS) == CALL_DONE) {
+        free_launcher_call(&call->head);
+        return;
+    }
+    keep_reports_to_this_thread();
+    automation_given_up = 1;
+    report("UIA stopped answering after %d elements", dumped_elements);
 }
 
 int run_dump(const wchar_t* shot)

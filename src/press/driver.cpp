@@ -7,6 +7,7 @@
 #include "press/clock.h"
 #include "press/locate.h"
 #include "press/press.h"
+#include "uia/launcher_ui.h"
 #include "windows/discovery.h"
 #include "windows/java_watch.h"
 #include "windows/window_handling.h"
@@ -23,10 +24,9 @@ enum {
     MAX_REPRESSES = 2,
 };
 
-static void release_target(PlayTarget* target)
+static void release_target(HWND window, PlayTarget* target)
 {
-    if (target->element)
-        target->element->Release();
+    release_element_by(window, target->element);
     target->element = nullptr;
 }
 
@@ -46,6 +46,7 @@ static void report_window(HWND window)
 static void watch_after_press(HWND window, LocateState* state)
 {
     uint64_t end = current_tick() + WATCH_MS;
+    ui_call_deadline = end;
     int represses = 0;
     int pending = 0;
     while (current_tick() < end) {
@@ -69,8 +70,9 @@ static void watch_after_press(HWND window, LocateState* state)
             pending = 0;
             report("FOUND %s again", word);
             press_target(window, &target);
+            ui_call_deadline = end;
         }
-        release_target(&target);
+        release_target(window, &target);
     }
 }
 
@@ -86,6 +88,7 @@ static void bring_front_window()
 int run_press(int timeout_seconds)
 {
     uint64_t deadline = current_tick() + (uint64_t)timeout_seconds * 1000u;
+    ui_call_deadline = deadline;
     LocateState state;
     memset(&state, 0, sizeof state);
     java_baseline.count = list_java_processes(java_baseline.pids);
@@ -107,7 +110,7 @@ int run_press(int timeout_seconds)
                 hide_window(found.windows[i]);
         }
         if (IsIconic(window) && window_answers(window)) {
-            ShowWindow(window, SW_SHOWNOACTIVATE);
+            show_window_by(window, SW_SHOWNOACTIVATE, GetTickCount64() + ANSWER_TIMEOUT_MS);
             wait_ms(RESTORED_WAIT_MS);
         }
         if (window != previous) {
@@ -147,7 +150,7 @@ int run_press(int timeout_seconds)
             restore_windows(window);
         report("FOUND %s %ld %ld %ld %ld", word, r.left, r.top, r.right - r.left, r.bottom - r.top);
         int pressed = find_only ? 1 : press_target(window, &target);
-        release_target(&target);
+        release_target(window, &target);
         if (!pressed) {
             if (hide_mode)
                 restore_windows(window);

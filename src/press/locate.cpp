@@ -6,9 +6,9 @@
 #include "app/report.h"
 #include "app/settings.h"
 #include "press/clock.h"
-#include "uia/actions.h"
+#include "press/press.h"
 #include "uia/classify.h"
-#include "uia/enumerate.h"
+#include "uia/launcher_ui.h"
 #include "vision/capture.h"
 #include "vision/comparisons.h"
 #include "vision/green_button.h"
@@ -57,7 +57,7 @@ static void close_store_popup(HWND window, const UiScan* scan)
     int i = nearest_dismiss(scan);
     if (i >= 0 && scan->dismiss[i].element) {
         IUIAutomationElement* button = scan->dismiss[i].element;
-        if (activate_element(button, 0) || activate_element(button, 1)) {
+        if (activate_element_by(window, button, 0) || activate_element_by(window, button, 1)) {
             report("POPUP closed with %s", to_utf8(scan->dismiss[i].name));
             return;
         }
@@ -94,7 +94,9 @@ static int try_pixel_fallback(HWND window, LocateState* state, const UiScan* sca
             target->colour = colour;
             target->element = nullptr;
             found = 1;
-        } else {
+        } else if (scan->login_count == 0) {
+            // Beside sign-in captions a green button is the sign-in button,
+            // not Play with another profile: LOGIN tells the caller.
             report_not_selected(state);
         }
     } else if (!find_only && current_tick() - state->first_seen > ESCAPE_AFTER_MS &&
@@ -130,16 +132,28 @@ static int confirm_candidate(HWND window, RECT screen_rect)
     return confirmed;
 }
 
-static void try_play_tab(IUIAutomationElement* tab)
+// When no pattern takes the action (some clients reach none), a click at
+// the element's centre does, as Play's own message method.
+static void click_element(HWND window, const ElementSlot* slot)
 {
-    if (!activate_element(tab, 0) && !select_element(tab))
-        activate_element(tab, 1);
+    PlayTarget spot;
+    memset(&spot, 0, sizeof spot);
+    spot.rect = slot->rect;
+    post_click_message(window, &spot);
 }
 
-static void try_java_entry(IUIAutomationElement* entry)
+static void try_play_tab(HWND window, const ElementSlot* tab)
 {
-    if (!select_element(entry) && !activate_element(entry, 0))
-        activate_element(entry, 1);
+    if (!activate_element_by(window, tab->element, 0) && !select_element_by(window, tab->element) &&
+        !activate_element_by(window, tab->element, 1))
+        click_element(window, tab);
+}
+
+static void try_java_entry(HWND window, const ElementSlot* entry)
+{
+    if (!select_element_by(window, entry->element) && !activate_element_by(window, entry->element, 0) &&
+        !activate_element_by(window, entry->element, 1))
+        click_element(window, entry);
 }
 
 const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int* handled)
@@ -148,13 +162,13 @@ const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int
     *handled = 0;
     // About 8 KB: lives on the stack for this pass only.
     UiScan scan;
-    scan_launcher_ui(window, &scan);
+    scan_launcher_ui_by(window, &scan);
 
     if (scan.store_count != 0 && state->popup_closes <= MAX_POPUP_CLOSES_BEFORE) {
         state->popup_closes++;
         if (!find_only)
             close_store_popup(window, &scan);
-        release_scan(&scan);
+        release_scan_by(window, &scan);
         *handled = 1;
         return nullptr;
     }
@@ -166,7 +180,7 @@ const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int
     if (chosen < 0 || chosen >= scan.play_count || chosen >= MAX_PLAYS) {
         state->candidate_since = 0;
         if (try_pixel_fallback(window, state, &scan, target, now)) {
-            release_scan(&scan);
+            release_scan_by(window, &scan);
             return "pixels";
         }
         if (scan.login_count != 0 && !state->login_reported) {
@@ -175,7 +189,7 @@ const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int
             if (hide_mode)
                 restore_windows(window);
         }
-        release_scan(&scan);
+        release_scan_by(window, &scan);
         return nullptr;
     }
 
@@ -187,25 +201,25 @@ const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int
     } else if (scan.profile_count >= 1 && scan.play_tab.element && !state->tab_tried) {
         state->tab_tried = 1;
         if (!find_only)
-            try_play_tab(scan.play_tab.element);
-        release_scan(&scan);
+            try_play_tab(window, &scan.play_tab);
+        release_scan_by(window, &scan);
         *handled = 1;
         return nullptr;
     } else if (scan.profile_count == 0 && scan.java_tab.element && !state->java_tried) {
         state->java_tried = 1;
         if (!find_only)
-            try_java_entry(scan.java_tab.element);
-        release_scan(&scan);
+            try_java_entry(window, &scan.java_tab);
+        release_scan_by(window, &scan);
         *handled = 1;
         return nullptr;
     } else if (now - state->candidate_since <= CANDIDATE_GRACE_MS) {
-        release_scan(&scan);
+        release_scan_by(window, &scan);
         return nullptr;
     } else if (confirm_candidate(window, scan.plays[chosen].rect)) {
         word = "uia+icon";
     } else {
         report_not_selected(state);
-        release_scan(&scan);
+        release_scan_by(window, &scan);
         return nullptr;
     }
 
@@ -217,6 +231,6 @@ const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int
     target->element = play->element;
     if (target->element)
         target->element->AddRef();
-    release_scan(&scan);
+    release_scan_by(window, &scan);
     return word;
 }

@@ -5,9 +5,8 @@
 
 #include "app/report.h"
 #include "press/clock.h"
-#include "uia/actions.h"
 #include "uia/classify.h"
-#include "uia/enumerate.h"
+#include "uia/launcher_ui.h"
 #include "vision/capture.h"
 #include "vision/comparisons.h"
 #include "vision/green_button.h"
@@ -67,7 +66,9 @@ static int pixel_target_still_there(HWND window, const PlayTarget* target)
 static int element_target_still_there(HWND window, const PlayTarget* target)
 {
     UiScan scan;
-    scan_launcher_ui(window, &scan);
+    // A launcher that no longer answers has not shown that Play went away.
+    if (!scan_launcher_ui_by(window, &scan))
+        return 1;
     Rect then = {target->rect.left, target->rect.top, target->rect.right, target->rect.bottom};
     int there = 0;
     for (int i = 0; i < scan.play_count && i < MAX_PLAYS && !there; i++) {
@@ -75,7 +76,7 @@ static int element_target_still_there(HWND window, const PlayTarget* target)
         Rect now = {r->left, r->top, r->right, r->bottom};
         there = boxes_agree(now, then);
     }
-    release_scan(&scan);
+    release_scan_by(window, &scan);
     return there;
 }
 
@@ -86,8 +87,7 @@ int target_still_there(HWND window, const PlayTarget* target)
     return element_target_still_there(window, target);
 }
 
-// Posts a left click to the deepest visible, enabled child under the centre.
-static void post_click_message(HWND window, const PlayTarget* target)
+void post_click_message(HWND window, const PlayTarget* target)
 {
     POINT p = target_center(window, target);
     HWND w = window;
@@ -180,9 +180,11 @@ int press_target(HWND window, const PlayTarget* target)
     int first = target->element ? METHOD_INVOKE : METHOD_MESSAGE;
     for (int method = first; method <= METHOD_CLICK; method++) {
         report("TRY %s", METHOD_WORDS[method]);
+        // Calls into the launcher's UI end within the method's own time.
+        ui_call_deadline = current_tick() + CONFIRM_MS;
         int done = 1;
         if (method == METHOD_INVOKE || method == METHOD_LEGACY)
-            done = activate_element(target->element, method == METHOD_LEGACY);
+            done = activate_element_by(window, target->element, method == METHOD_LEGACY);
         else if (method == METHOD_MESSAGE)
             post_click_message(window, target);
         else

@@ -81,10 +81,20 @@ static void add_play_candidate(UiScan* scan, IUIAutomationElement* element, cons
     }
 }
 
+// Wholly outside a known window rectangle: offscreen, whatever the client
+// says (some clients never say; a page scrolled away keeps real rectangles).
+static int outside_window(RECT rect, RECT window_rect)
+{
+    if (width_of(window_rect) <= 0 || height_of(window_rect) <= 0)
+        return 0;
+    return rect.right <= window_rect.left || rect.left >= window_rect.right ||
+           rect.bottom <= window_rect.top || rect.top >= window_rect.bottom;
+}
+
 void classify_element(UiScan* scan, IUIAutomationElement* element, const wchar_t* name,
                       int control_type, RECT rect, BOOL enabled, BOOL offscreen, RECT window_rect)
 {
-    if (offscreen || width_of(rect) <= 2 || height_of(rect) <= 2 || !name || !name[0])
+    if (offscreen || outside_window(rect, window_rect) || width_of(rect) <= 2 || height_of(rect) <= 2 || !name || !name[0])
         return;
     wchar_t normal[NAME_NORMAL_CAPACITY];
     normalize_text(name, normal, NAME_NORMAL_CAPACITY);

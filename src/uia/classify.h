@@ -22,6 +22,7 @@ struct ElementSlot {
 // The scan of one launcher window. Release with release_scan, never copy.
 struct UiScan {
     int element_count;
+    int timed_out;   // the client gave up on the launcher (UIA_E_TIMEOUT)
     ElementSlot plays[MAX_PLAYS];
     double play_scores[MAX_PLAYS];
     int play_count;

@@ -22,6 +22,19 @@ struct ElementProperties {
     BOOL offscreen;
 };
 
+// Windows' client gives up on a provider that stops answering after its
+// time-outs. Such a failure ends the scan: a fallback would wait again.
+#ifndef UIA_E_TIMEOUT
+#define UIA_E_TIMEOUT ((HRESULT)0x80131505L)
+#endif
+
+static int note_timeout(UiScan* scan, HRESULT result)
+{
+    if (result == UIA_E_TIMEOUT)
+        scan->timed_out = 1;
+    return scan->timed_out;
+}
+
 // Getters are not tested: whatever one leaves alone keeps its preset.
 static void preset_properties(ElementProperties* properties)
 {
@@ -108,18 +121,20 @@ void walk_elements(UiScan* scan, IUIAutomationTreeWalker* walker, IUIAutomationE
                    RECT window_rect, int depth)
 {
     // Bounds: 41 levels below the window; no new level past 8000 elements.
-    if (depth >= MAX_WALK_DEPTH || scan->element_count > MAX_SCAN_ELEMENTS)
+    if (depth >= MAX_WALK_DEPTH || scan->element_count > MAX_SCAN_ELEMENTS || scan->timed_out)
         return;
     IUIAutomationElement* child = nullptr;
-    if (FAILED(walker->GetFirstChildElement(parent, &child)))
+    HRESULT first = walker->GetFirstChildElement(parent, &child);
+    if (note_timeout(scan, first) || FAILED(first))
         return;
-    while (child) {
+    while (child && !scan->timed_out) {
         ElementProperties properties;
         read_current_properties(child, &properties);
         count_and_classify(scan, child, &properties, window_rect);
         walk_elements(scan, walker, child, window_rect, depth + 1);
         IUIAutomationElement* next = nullptr;
-        if (FAILED(walker->GetNextSiblingElement(child, &next)))
+        HRESULT stepped = walker->GetNextSiblingElement(child, &next);
+        if (note_timeout(scan, stepped) || FAILED(stepped))
             next = nullptr;
         child->Release();
         child = next;
@@ -134,8 +149,12 @@ void scan_launcher_ui(HWND window, UiScan* scan)
     nudge_accessibility(window);
 
     IUIAutomationElement* root = nullptr;
-    if (FAILED(automation->ElementFromHandle(window, &root)) || !root)
+    HRESULT rooted = automation->ElementFromHandle(window, &root);
+    if (note_timeout(scan, rooted) || FAILED(rooted) || !root) {
+        if (root)
+            root->Release();
         return;
+    }
     RECT window_rect = {0, 0, 0, 0};
     if (!GetWindowRect(window, &window_rect))
         window_rect = RECT{0, 0, 0, 0};
@@ -153,21 +172,29 @@ void scan_launcher_ui(HWND window, UiScan* scan)
             for (PROPERTYID property : scanned_properties)
                 request->AddProperty(property);
             request->put_TreeFilter(condition);
-            if (FAILED(root->FindAllBuildCache(TreeScope_Descendants, condition, request, &array)))
+            HRESULT searched = root->FindAllBuildCache(TreeScope_Descendants, condition, request, &array);
+            if (note_timeout(scan, searched) || FAILED(searched)) {
+                if (array)
+                    array->Release();
                 array = nullptr;
+            }
             cached = array != nullptr;
         }
     }
-    if (!array && condition) {
-        if (FAILED(root->FindAll(TreeScope_Descendants, condition, &array)))
+    if (!array && condition && !scan->timed_out) {
+        HRESULT searched = root->FindAll(TreeScope_Descendants, condition, &array);
+        if (note_timeout(scan, searched) || FAILED(searched)) {
+            if (array)
+                array->Release();
             array = nullptr;
+        }
     }
 
     int length = 0;
     if (array)
         array->get_Length(&length);
 
-    if (!array || length == 0) {
+    if ((!array || length == 0) && !scan->timed_out) {
         IUIAutomationTreeWalker* walker = get_tree_walker();
         if (walker) {
             walk_elements(scan, walker, root, window_rect, 0);

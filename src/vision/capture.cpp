@@ -7,10 +7,42 @@
 #include <string.h>
 
 #include "press/clock.h"
+#include "windows/launcher_call.h"
 #include "windows/window_handling.h"
 
 // PrintWindow flags; older SDK headers lack the second.
 enum { PRINT_CLIENT_ONLY = 0x1, PRINT_FULL_CONTENT = 0x2 };
+
+// PrintWindow has the window's own thread paint, so a launcher that stopped
+// answering keeps it for good: it runs under this limit.
+enum { PRINT_LIMIT_MS = 1500 };
+
+// The memory bitmap a PrintWindow paints into. A call the tool gave up on
+// keeps it: the worker lets it go if the call ever ends.
+struct PrintCall {
+    LauncherCall head;  // first: the record is handed around by its head
+    HWND window;
+    UINT flags;
+    HDC memory_dc;
+    HBITMAP dib;
+    HGDIOBJ previous;  // selected out of memory_dc by the dib
+    int printed;
+};
+
+static void print_now(LauncherCall* head)
+{
+    PrintCall* call = (PrintCall*)head;
+    call->printed = PrintWindow(call->window, call->memory_dc, call->flags);
+    GdiFlush();  // the drawing must have reached the bits before they are read
+}
+
+static void discard_print(LauncherCall* head)
+{
+    PrintCall* call = (PrintCall*)head;
+    SelectObject(call->memory_dc, call->previous);
+    DeleteObject(call->dib);
+    DeleteDC(call->memory_dc);
+}
 
 static void set_empty(Capture* picture)
 {
@@ -19,13 +51,29 @@ static void set_empty(Capture* picture)
     picture->pixels = nullptr;
 }
 
-// 1 when the window painted something into the bitmap.
-static int printed_picture(HWND window, HDC memory_dc, const Capture* view, UINT flags)
+enum { PRINT_GIVEN_UP = -1 };
+
+// 1 when the window painted something into the bitmap, 0 when not, and
+// PRINT_GIVEN_UP when the window's thread kept the call: the memory DC, the
+// bitmap and its selection then belong to the call.
+static int printed_picture(HWND window, HDC memory_dc, HBITMAP dib, HGDIOBJ previous,
+                           const Capture* view, UINT flags)
 {
-    if (!PrintWindow(window, memory_dc, flags))
+    PrintCall* call = (PrintCall*)new_launcher_call(sizeof(PrintCall));
+    if (!call)
         return 0;
-    GdiFlush();  // the drawing must have reached the bits before they are read
-    return !image_is_flat(view);
+    call->head.work = print_now;
+    call->head.discard = discard_print;
+    call->window = window;
+    call->flags = flags;
+    call->memory_dc = memory_dc;
+    call->dib = dib;
+    call->previous = previous;
+    if (await_call(&call->head, window, PRINT_LIMIT_MS) != CALL_DONE)
+        return PRINT_GIVEN_UP;
+    int printed = call->printed;
+    free_launcher_call(&call->head);
+    return printed && !image_is_flat(view);
 }
 
 // 1 when the window is in front and its client area was copied from the
@@ -75,9 +123,16 @@ int capture_window(HWND window, Capture* picture)
     if (previous && previous != HGDI_ERROR) {
         // The flat test looks at the DIB's bits in place; nothing is copied.
         Capture view = {width, height, (unsigned char*)bits};
-        int seen = printed_picture(window, memory_dc, &view, PRINT_CLIENT_ONLY | PRINT_FULL_CONTENT) ||
-                   printed_picture(window, memory_dc, &view, PRINT_CLIENT_ONLY) ||
-                   copied_from_screen(window, window_dc, memory_dc, &view);
+        int seen = printed_picture(window, memory_dc, dib, previous, &view, PRINT_CLIENT_ONLY | PRINT_FULL_CONTENT);
+        if (seen == 0)
+            seen = printed_picture(window, memory_dc, dib, previous, &view, PRINT_CLIENT_ONLY);
+        if (seen == PRINT_GIVEN_UP) {
+            // The bitmap went with the call; a hung window gives no picture.
+            ReleaseDC(window, window_dc);
+            return 0;
+        }
+        if (seen == 0)
+            seen = copied_from_screen(window, window_dc, memory_dc, &view);
         if (seen) {
             size_t size = (size_t)width * (size_t)height * 4;
             unsigned char* pixels = (unsigned char*)malloc(size);

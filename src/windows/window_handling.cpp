@@ -2,6 +2,83 @@
 
 #include "app/settings.h"
 #include "windows/discovery.h"
+#include "windows/launcher_call.h"
+
+// Calls that wait for the window's thread (style changes, showing, the
+// foreground): even after an answer the thread may stop for good before the
+// call reaches it, so they run under the caller's deadline.
+enum WindowCallKind { SET_EX_STYLE, SHOW_WINDOW, BRING_FORWARD, REDRAW_WINDOW };
+
+struct WindowCall {
+    LauncherCall head;  // first: the record is handed around by its head
+    int kind;
+    HWND window;
+    LONG_PTR value;  // the ex-style, or the show command
+};
+
+static void bring_forward_now(HWND window)
+{
+    if (IsIconic(window))
+        ShowWindow(window, SW_RESTORE);
+    HWND foreground = GetForegroundWindow();
+    DWORD foreground_thread = foreground ? GetWindowThreadProcessId(foreground, nullptr) : 0;
+    DWORD own_thread = GetCurrentThreadId();
+    // Windows lets a thread take the foreground only from the one holding it:
+    // share its input state for the moment of the switch.
+    BOOL attached = FALSE;
+    if (foreground_thread != 0 && foreground_thread != own_thread)
+        attached = AttachThreadInput(own_thread, foreground_thread, TRUE);
+    BringWindowToTop(window);
+    SetForegroundWindow(window);
+    if (attached)
+        AttachThreadInput(own_thread, foreground_thread, FALSE);
+}
+
+static void run_window_call(LauncherCall* head)
+{
+    WindowCall* call = (WindowCall*)head;
+    switch (call->kind) {
+    case SET_EX_STYLE:
+        SetWindowLongPtrW(call->window, GWL_EXSTYLE, call->value);
+        break;
+    case SHOW_WINDOW:
+        ShowWindow(call->window, (int)call->value);
+        break;
+    case BRING_FORWARD:
+        bring_forward_now(call->window);
+        break;
+    case REDRAW_WINDOW:
+        RedrawWindow(call->window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+        break;
+    }
+}
+
+// 1 when the call ended by the deadline (a passed or near one still allows
+// ANSWER_TIMEOUT_MS, as a thread that just answered is quick); 0 when the window's thread kept it: the call still reaches
+// the window if that thread ever runs again.
+static int call_window(int kind, HWND window, LONG_PTR value, ULONGLONG deadline)
+{
+    WindowCall* call = (WindowCall*)new_launcher_call(sizeof(WindowCall));
+    if (!call)
+        return 0;
+    call->head.work = run_window_call;
+    call->kind = kind;
+    call->window = window;
+    call->value = value;
+    ULONGLONG now = GetTickCount64();
+    ULONGLONG limit = deadline > now ? deadline - now : 0;
+    if (limit < ANSWER_TIMEOUT_MS)
+        limit = ANSWER_TIMEOUT_MS;
+    if (await_call(&call->head, window, (uint32_t)limit) != CALL_DONE)
+        return 0;
+    free_launcher_call(&call->head);
+    return 1;
+}
+
+int show_window_by(HWND window, int command, ULONGLONG deadline)
+{
+    return call_window(SHOW_WINDOW, window, command, deadline);
+}
 
 int await_window(HWND window, ULONGLONG deadline)
 {
@@ -50,12 +127,15 @@ void hide_window(HWND window)
 {
     if (GetPropW(window, HIDDEN_PROPERTY))
         return;  // keep the style from before the first hiding
-    if (!window_answers(window))
+    ULONGLONG deadline = GetTickCount64() + ANSWER_TIMEOUT_MS;
+    if (await_window(window, deadline) != WINDOW_ANSWERED)
         return;
     LONG_PTR style = GetWindowLongPtrW(window, GWL_EXSTYLE);
     SetPropW(window, HIDDEN_PROPERTY, (HANDLE)(ULONG_PTR)((unsigned long long)style | HIDDEN_MARK_BIT));
-    SetWindowLongPtrW(window, GWL_EXSTYLE, style | WS_EX_LAYERED | WS_EX_TRANSPARENT);
-    SetLayeredWindowAttributes(window, 0, 1, LWA_ALPHA);
+    // A thread that stops right here keeps the call: the window then stays
+    // as it looks, marked, and showing it again is a later run's job.
+    if (call_window(SET_EX_STYLE, window, style | WS_EX_LAYERED | WS_EX_TRANSPARENT, deadline))
+        SetLayeredWindowAttributes(window, 0, 1, LWA_ALPHA);
 }
 
 int unhide_window_by(HWND window, ULONGLONG deadline)
@@ -73,11 +153,13 @@ int unhide_window_by(HWND window, ULONGLONG deadline)
         return 0;
     }
     LONG_PTR style = (LONG_PTR)(saved & ~HIDDEN_MARK_BIT);
-    if (style & WS_EX_LAYERED)
-        SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA);
-    SetWindowLongPtrW(window, GWL_EXSTYLE, style);
+    // Full opacity first: it needs nothing from the window's thread, so a
+    // thread that stops during the style change leaves the window seen.
+    SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA);
+    if (!call_window(SET_EX_STYLE, window, style, deadline))
+        return 0;  // the property stays, as for a hung window
     RemovePropW(window, HIDDEN_PROPERTY);
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    call_window(REDRAW_WINDOW, window, 0, deadline);
     return 1;
 }
 
@@ -90,20 +172,7 @@ void bring_to_front_by(HWND window, ULONGLONG deadline)
 {
     if (await_window(window, deadline) != WINDOW_ANSWERED)
         return;
-    if (IsIconic(window))
-        ShowWindow(window, SW_RESTORE);
-    HWND foreground = GetForegroundWindow();
-    DWORD foreground_thread = foreground ? GetWindowThreadProcessId(foreground, nullptr) : 0;
-    DWORD own_thread = GetCurrentThreadId();
-    // Windows lets a thread take the foreground only from the one holding it:
-    // share its input state for the moment of the switch.
-    BOOL attached = FALSE;
-    if (foreground_thread != 0 && foreground_thread != own_thread)
-        attached = AttachThreadInput(own_thread, foreground_thread, TRUE);
-    BringWindowToTop(window);
-    SetForegroundWindow(window);
-    if (attached)
-        AttachThreadInput(own_thread, foreground_thread, FALSE);
+    call_window(BRING_FORWARD, window, 0, deadline);
 }
 
 void bring_to_front(HWND window)

@@ -52,6 +52,9 @@ void bring_to_front_by(HWND window, ULONGLONG deadline);
 // The same with a short wait (ANSWER_TIMEOUT_MS): for captures and clicks.
 void bring_to_front(HWND window);
 void send_escape(HWND window);
+// ShowWindow under a deadline (a passed one still allows ANSWER_TIMEOUT_MS): 1
+// when the call ended, 0 when the window's thread kept it.
+int show_window_by(HWND window, int command, ULONGLONG deadline);
 // 1 when the window no longer exists, is not visible or is minimised.
 int window_gone(HWND window);
 // Unhides every launcher window (and brings `window` forward when it is

@@ -65,6 +65,96 @@ TEST(PageLine, ReadsDumpLinesAndIgnoresTheRest)
     EXPECT_EQ(e.actions[1].target, "q");
 }
 
+// Localized type names as players' dumps print them: one row per language's
+// words that matter for a press (button, tab item, list item, text).
+struct TypeCase {
+    const char* type;  // UTF-8
+    int control_type;
+};
+
+const TypeCase TYPES[] = {
+    {"BUTTON", 50000}, {"Tab_Item", 50019}, {"Registerkartenelement", 50019},
+    {"\xeb\x8b\xa8\xec\xb6\x94", 50000},                          // 단추
+    {"\xed\x83\xad \xed\x95\xad\xeb\xaa\xa9", 50019},              // 탭 항목
+    {"\xed\x85\x8d\xec\x8a\xa4\xed\x8a\xb8", 50020},              // 텍스트
+    {"\xe3\x83\x9c\xe3\x82\xbf\xe3\x83\xb3", 50000},              // ボタン
+    {"\xe3\x82\xbf\xe3\x83\x96\xe9\xa0\x85\xe7\x9b\xae", 50019},  // タブ項目
+    {"\xe3\x83\xaa\xe3\x82\xb9\xe3\x83\x88\xe9\xa0\x85\xe7\x9b\xae", 50007},  // リスト項目
+    {"\xe6\x8c\x89\xe9\x92\xae", 50000},                          // 按钮
+    {"\xe9\x80\x89\xe9\xa1\xb9\xe5\x8d\xa1\xe9\xa1\xb9\xe7\x9b\xae", 50019},  // 选项卡项目
+    {"\xe6\x96\x87\xe6\x9c\xac", 50020},                          // 文本
+    {"tab  item", 0}, {"tabitem", 0}, {"", 0},
+};
+
+TEST(PageTypes, LocalizedNamesGiveTheirControlTypes)
+{
+    for (const TypeCase& c : TYPES) {
+        SCOPED_TRACE(c.type);
+        PageElement e;
+        std::string line = std::string("[") + c.type + "] \"x\" 1 2 3 4";
+        ASSERT_EQ(parse_page_line(line, 0, &e), 1);
+        EXPECT_EQ(e.control_type, c.control_type ? c.control_type : 50025);
+        EXPECT_EQ(e.unknown_type, c.control_type ? "" : c.type);
+        EXPECT_EQ(e.untyped, c.type[0] == 0 ? 1 : 0);
+    }
+    // The provider answers with English names, whatever language the page had.
+    EXPECT_STREQ(control_type_english(50019), L"tab item");
+    EXPECT_STREQ(control_type_english(50000), L"button");
+}
+
+TEST(PageTypes, UnknownNamesAreCountedUnlessANoteTypesThem)
+{
+    Page page;
+    ASSERT_EQ(parse_page_text("[window] \"w\" 0 0 10 10\n"
+                              "  [mystery] \"Play\" 1 2 3 4\n"
+                              "  [Mystery] \"Stop\" 1 2 3 4\n"
+                              "  [mystery] \"Play\" 1 2 3 4 ## type=tab_item\n"
+                              "  [button] \"x\" 1 2 3 4 ## type=tabitem\n"
+                              "  [] \"a\" 1 2 3 4\n"
+                              "  [] \"b\" 1 2 3 4 ## type=text\n",
+                              &page),
+              7);
+    std::vector<PageUnknownType> unknown;
+    int untyped = -1;
+    find_unknown_page_types(page, &unknown, &untyped);
+    ASSERT_EQ(unknown.size(), 3u);
+    EXPECT_EQ(unknown[0].name, "mystery");
+    EXPECT_EQ(unknown[0].count, 1);
+    EXPECT_EQ(unknown[1].name, "Mystery");  // as the page spells it
+    EXPECT_EQ(unknown[2].name, "tabitem");   // a note that names no type is reported too
+    EXPECT_EQ(untyped, 1);
+    EXPECT_EQ(page.elements[1].control_type, 50025);
+    EXPECT_EQ(page.elements[3].control_type, 50019);
+    EXPECT_EQ(page.elements[4].control_type, 50000);  // the line's own type stands
+}
+
+TEST(PageWindows, DumpWindowAndChildLinesGiveTheClasses)
+{
+    Page page;
+    parse_page_text("WINDOW Other \"Minecraft Launcher\" 0 0 400 300 C:\\x\\MinecraftLauncher.exe\r\n"
+                    "WINDOW Chrome_WidgetWin_1 \"Minecraft Launcher\" 100 80 1000 700 "
+                    "C:\\Program Files (x86)\\Minecraft Launcher\\MinecraftLauncher.exe (this one)\r\n"
+                    "  CHILD Chrome_RenderWidgetHostHWND \"Chrome Legacy Window\" 108 111 984 661\r\n"
+                    "  CHILD Intermediate D3D Window \"say \"hi\"\" 108 111 984 661 hidden\r\n"
+                    "  CHILD Broken \"no rectangle\"\r\n"
+                    "[window] \"Minecraft Launcher\" 100 80 1000 700\r\n",
+                    &page);
+    EXPECT_EQ(page.window_class, L"Chrome_WidgetWin_1");
+    ASSERT_EQ(page.children.size(), 2u);
+    EXPECT_EQ(page.children[0].class_name, L"Chrome_RenderWidgetHostHWND");
+    EXPECT_EQ(page.children[0].text, L"Chrome Legacy Window");
+    EXPECT_EQ(page.children[0].left, 108);
+    EXPECT_EQ(page.children[0].height, 661);
+    EXPECT_EQ(page.children[0].hidden, 0);
+    EXPECT_EQ(page.children[1].class_name, L"Intermediate D3D Window");
+    EXPECT_EQ(page.children[1].text, L"say \"hi\"");
+    EXPECT_EQ(page.children[1].hidden, 1);
+    // Without a chosen window the simulator keeps its own classes.
+    parse_page_text("WINDOW Chrome_WidgetWin_1 \"x\" 1 2 3 4 x.exe\n[window] \"x\" 1 2 3 4\n", &page);
+    EXPECT_EQ(page.window_class, L"");
+    EXPECT_EQ(page.children.size(), 0u);
+}
+
 // The window, a document with a group of two tabs, a Play button beside the
 // profile name, a button that opens a hidden pop-up, and a skipped level.
 const char PAGE[] =

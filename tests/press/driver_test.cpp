@@ -183,7 +183,7 @@ TEST_F(Driver, EveryNewBestWindowIsReportedAndStartsItsOwnState)
 {
     // No launcher at first; one comes, goes and another comes.
     add_play_page(d, 0);
-    int tab = add_tab(d, L"Play", RECT{50, 20, 150, 60}, UIA_TabItemControlTypeId);
+    int tab = add_tab(d, L"Play", RECT{150, 100, 250, 140}, UIA_TabItemControlTypeId);
     SimulatedLauncher second{};
     std::vector<std::string> windows;
     int phase = 0;

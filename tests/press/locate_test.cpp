@@ -3,6 +3,8 @@
 // launcher.
 #include <gtest/gtest.h>
 
+#include <windowsx.h>
+
 #include "app/settings.h"
 #include "press/locate.h"
 #include "press_harness.h"
@@ -54,6 +56,17 @@ struct LocatePass : ::testing::Test {
         MSG message;
         while (PeekMessageW(&message, window, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE))
             count += message.wParam == VK_ESCAPE;
+        return count;
+    }
+    // Left clicks posted to our own window at the centre of `rect` (screen).
+    int clicks_posted_at(RECT rect)
+    {
+        POINT centre = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+        ScreenToClient(window, &centre);
+        int count = 0;
+        MSG message;
+        while (PeekMessageW(&message, window, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_REMOVE))
+            count += GET_X_LPARAM(message.lParam) == centre.x && GET_Y_LPARAM(message.lParam) == centre.y;
         return count;
     }
 };
@@ -172,23 +185,26 @@ TEST_F(LocatePass, CandidateBesideTheProfileIsTakenAtOnce)
 TEST_F(LocatePass, PlayTabIsTriedOncePerWindowByInvokeSelectLegacy)
 {
     struct Row {
-        HRESULT invoke_result, select_result;
-        int invokes, selects, legacies;
+        HRESULT invoke_result, select_result, legacy_result;
+        int invokes, selects, legacies, clicks;
     };
+    // When no pattern takes it (a client without patterns), a click does.
     const Row rows[] = {
-        {S_OK, S_OK, 1, 0, 0},
-        {E_FAIL, S_OK, 1, 1, 0},
-        {E_FAIL, E_FAIL, 1, 1, 1},
+        {S_OK, S_OK, E_FAIL, 1, 0, 0, 0},
+        {E_FAIL, S_OK, E_FAIL, 1, 1, 0, 0},
+        {E_FAIL, E_FAIL, S_OK, 1, 1, 1, 0},
+        {E_FAIL, E_FAIL, E_FAIL, 1, 1, 1, 1},
     };
+    const RECT tab_rect = {50, 20, 150, 60};
     for (const Row& row : rows) {
         UiaDouble local;
         remove_uia_double(d);
         install_uia_double(local);
         add_play_page(local, 0);
-        int tab = add_tab(local, L"Play", RECT{50, 20, 150, 60}, UIA_TabItemControlTypeId);
+        int tab = add_tab(local, L"Play", tab_rect, UIA_TabItemControlTypeId);
         local.nodes[tab].invoke_result = row.invoke_result;
         local.nodes[tab].select_result = row.select_result;
-        local.nodes[tab].default_action_result = E_FAIL;
+        local.nodes[tab].default_action_result = row.legacy_result;
         state = LocateState{};
         state.first_seen = START;
         EXPECT_EQ("", pass_at(0));
@@ -196,6 +212,7 @@ TEST_F(LocatePass, PlayTabIsTriedOncePerWindowByInvokeSelectLegacy)
         EXPECT_EQ(row.invokes, local.nodes[tab].invoke_calls);
         EXPECT_EQ(row.selects, local.nodes[tab].select_calls);
         EXPECT_EQ(row.legacies, local.nodes[tab].default_action_calls);
+        EXPECT_EQ(row.clicks, clicks_posted_at(tab_rect));
         // Tried once for this window: the next pass waits out the grace.
         EXPECT_EQ("", pass_at(900));
         EXPECT_EQ(0, handled);
@@ -328,6 +345,15 @@ TEST_F(LocateOnLauncher, GreenButtonWithoutTheMarkerIsNotSelectedOncePerRun)
     EXPECT_EQ("", pass_at(3001));
     EXPECT_EQ("", pass_at(3501));
     EXPECT_EQ(std::vector<std::string>{"NOT_SELECTED"}, reported);
+}
+
+TEST_F(LocateOnLauncher, GreenButtonBesideSignInCaptionsIsTheSignInButton)
+{
+    start({});
+    add_button(d, L"Sign in", RECT{400, 300, 600, 340});
+    EXPECT_EQ("", pass_at(3001));
+    EXPECT_EQ("", pass_at(3501));
+    EXPECT_EQ(std::vector<std::string>{"LOGIN"}, reported);
 }
 
 TEST_F(LocateOnLauncher, CandidateConfirmedByTheMarkerIsPressedThroughItsElement)

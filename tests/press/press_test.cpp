@@ -20,8 +20,9 @@ std::vector<std::string> lines(std::initializer_list<const char*> list)
     return std::vector<std::string>(list.begin(), list.end());
 }
 
-// An element target in a visible window of this process, placed away from
-// the target's rectangle, so that a real click finds no launcher under it.
+// An element target in a visible window of this process that overlaps the
+// target's rectangle (wholly outside, the target would be offscreen) but not
+// its centre, so that a real click finds no launcher under it.
 struct PressElement : ::testing::Test {
     UiaDouble d;
     HWND window = nullptr;
@@ -34,8 +35,8 @@ struct PressElement : ::testing::Test {
         reset_settings();
         install_virtual_time(START);
         java_baseline.count = list_java_processes(java_baseline.pids);
-        window = CreateWindowExW(0, L"STATIC", L"plain", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 1200, 300, 500,
-                                 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        window = CreateWindowExW(0, L"STATIC", L"plain", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 650, 300, 500,
+                                 400, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         install_uia_double(d);
         play = add_button(d, L"Play", PLAY_RECT);
         target.rect = PLAY_RECT;

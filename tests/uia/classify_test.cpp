@@ -79,6 +79,12 @@ TEST_F(ClassifyTest, SizeOffscreenAndNameGates)
         {"decorated caption", L"\u25B6  PLAY!", {10, 10, 110, 50}, FALSE, 1},
         {"extreme rectangle", L"Play", {-2147483647 - 1, -2147483647 - 1, 2147483647, 2147483647},
          FALSE, 1},
+        // Wholly outside the window (0,0)-(1000,700) is offscreen, whatever
+        // the client says; touching it by one pixel is not.
+        {"below the window", L"Play", {10, 700, 110, 750}, FALSE, 0},
+        {"right of the window", L"Play", {1000, 10, 1100, 50}, FALSE, 0},
+        {"above the window", L"Play", {10, -50, 110, 0}, FALSE, 0},
+        {"one pixel inside", L"Play", {10, 699, 110, 750}, FALSE, 1},
     };
     for (const GateCase& c : cases) {
         SCOPED_TRACE(c.what);

@@ -313,7 +313,7 @@ TEST_F(ScanTest, WalkGoesDown41Levels)
     int parent = UIA_WINDOW_NODE;
     for (int level = 1; level <= 42; level++) {
         const wchar_t* name = level >= 41 ? L"Play" : nullptr;
-        parent = add_node(d, parent, name, Button, {0, level * 10, 100, level * 10 + 8});
+        parent = add_node(d, parent, name, Button, {100, level * 10, 200, level * 10 + 8});
     }
     scan_window();
     EXPECT_EQ(scan.element_count, 41);
@@ -398,16 +398,16 @@ TEST_F(ScanTest, WithoutAutomationNothingIsCalled)
 TEST_F(ScanTest, ReleaseLeavesNoReferenceAfterReplacements)
 {
     for (int i = 0; i < 30; i++)
-        add_node(d, UIA_WINDOW_NODE, L"Play", Text, {0, 0, 10, 10 + i});
+        add_node(d, UIA_WINDOW_NODE, L"Play", Text, {100, 80, 110, 90 + i});
     for (int i = 0; i < 10; i++)
-        add_node(d, UIA_WINDOW_NODE, L"Close", Button, {0, 0, 10, 10});
-    add_node(d, UIA_WINDOW_NODE, L"Play", TabItem, {0, 0, 10, 10});
-    add_node(d, UIA_WINDOW_NODE, L"Java Edition", TabItem, {0, 0, 10, 10});
+        add_node(d, UIA_WINDOW_NODE, L"Close", Button, {100, 80, 110, 90});
+    add_node(d, UIA_WINDOW_NODE, L"Play", TabItem, {100, 80, 110, 90});
+    add_node(d, UIA_WINDOW_NODE, L"Java Edition", TabItem, {100, 80, 110, 90});
     for (int walk = 0; walk < 2; walk++) {
         d.faults.empty_arrays = walk;
         scan_window();
         EXPECT_EQ(scan.play_count, MAX_PLAYS);
-        EXPECT_EQ(scan.plays[0].rect.bottom, 34);  // the first 6 were replaced
+        EXPECT_EQ(scan.plays[0].rect.bottom, 114);  // the first 6 were replaced
         EXPECT_EQ(scan.dismiss_count, MAX_DISMISS);
         EXPECT_EQ(d.live_objects, MAX_PLAYS + MAX_DISMISS + 2);
         release_scan(&scan);

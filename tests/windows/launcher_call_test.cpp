@@ -1,0 +1,94 @@
+// Calls into the launcher under a limit: who owns the record after each end.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "windows/launcher_call.h"
+
+namespace {
+
+struct TestCall {
+    LauncherCall head;
+    HANDLE release;        // the work blocks until this is set (null: no block)
+    volatile LONG* worked;
+    volatile LONG* discarded;
+};
+
+void block_then_count(LauncherCall* head)
+{
+    TestCall* call = (TestCall*)head;
+    if (call->release)
+        WaitForSingleObject(call->release, INFINITE);
+    InterlockedIncrement(call->worked);
+}
+
+void count_discard(LauncherCall* head)
+{
+    InterlockedIncrement(((TestCall*)head)->discarded);
+}
+
+TestCall* new_test_call(HANDLE release, volatile LONG* worked, volatile LONG* discarded)
+{
+    TestCall* call = (TestCall*)new_launcher_call(sizeof(TestCall));
+    call->head.work = block_then_count;
+    call->head.discard = count_discard;
+    call->release = release;
+    call->worked = worked;
+    call->discarded = discarded;
+    return call;
+}
+
+// Waits (bounded) until no worker runs any more.
+void await_no_workers()
+{
+    for (int i = 0; i < 200 && calls_left_running() != 0; i++)
+        Sleep(10);
+}
+
+TEST(LauncherCall, AQuickCallIsDoneAndTheRecordStaysTheCallers)
+{
+    volatile LONG worked = 0, discarded = 0;
+    TestCall* call = new_test_call(nullptr, &worked, &discarded);
+    EXPECT_EQ(CALL_DONE, await_call(&call->head, nullptr, 2000));
+    EXPECT_EQ(1, worked);
+    free_launcher_call(&call->head);
+    await_no_workers();
+    EXPECT_EQ(0, calls_left_running());
+    EXPECT_EQ(0, discarded);
+}
+
+TEST(LauncherCall, ABlockedCallIsGivenUpAtItsLimitAndDiscardedWhenItEnds)
+{
+    volatile LONG worked = 0, discarded = 0;
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    TestCall* call = new_test_call(release, &worked, &discarded);
+    ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(CALL_OVERRAN, await_call(&call->head, nullptr, 300));
+    ULONGLONG waited = GetTickCount64() - start;
+    EXPECT_GE(waited, 300u);
+    EXPECT_LT(waited, 3000u) << "the limit holds";
+    EXPECT_EQ(1, calls_left_running()) << "the worker still waits in the launcher";
+    EXPECT_EQ(0, discarded);
+    // The launcher answers at last: the worker lets go of the record.
+    SetEvent(release);
+    await_no_workers();
+    EXPECT_EQ(0, calls_left_running());
+    EXPECT_EQ(1, worked);
+    EXPECT_EQ(1, discarded);
+    CloseHandle(release);
+}
+
+TEST(LauncherCall, ACallForAWindowOfThisThreadRunsHere)
+{
+    HWND window = CreateWindowExW(0, L"STATIC", L"own", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    volatile LONG worked = 0, discarded = 0;
+    TestCall* call = new_test_call(nullptr, &worked, &discarded);
+    EXPECT_EQ(CALL_DONE, await_call(&call->head, window, 100));
+    EXPECT_EQ(1, worked);
+    EXPECT_EQ(0, calls_left_running()) << "no worker was started";
+    free_launcher_call(&call->head);
+    DestroyWindow(window);
+}
+
+}  // namespace
