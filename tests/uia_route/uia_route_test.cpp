@@ -185,6 +185,15 @@ int is_outcome_line(const std::string& line)
     return 0;
 }
 
+std::vector<std::string> outcome_lines(const std::vector<std::string>& lines)
+{
+    std::vector<std::string> outcomes;
+    for (const std::string& line : lines)
+        if (is_outcome_line(line))
+            outcomes.push_back(line);
+    return outcomes;
+}
+
 std::string first_outcome(const std::vector<std::string>& lines)
 {
     for (const std::string& line : lines)
@@ -247,6 +256,9 @@ void check_run(const CorpusPage& page, const Expectation& expected, int chromium
     for (const std::string& line : expected.lines)
         wanted += line + "; ";
     EXPECT_TRUE(comes_in_order(expected.lines, lines)) << "wanted in order: " << wanted << "\n" << context;
+    // No outcome beyond the stated ones: a NOT_SELECTED beside a LOGIN tells
+    // the caller something false.
+    EXPECT_EQ(outcome_lines(expected.lines), outcome_lines(lines)) << context;
     EXPECT_EQ(expected.exit_code, result.exit_code) << context;
     if (expected.command == "find") {
         EXPECT_TRUE(lines_starting(log, "VIA ").empty()) << "find acted on the launcher\n" << context;
