@@ -155,6 +155,7 @@ void parse_action_list(const std::string& list, PageElement* element)
         else if (kind == "hide") action.kind = PAGE_ACTION_HIDE;
         else if (kind == "page") action.kind = PAGE_ACTION_PAGE;
         else if (kind == "select") action.kind = PAGE_ACTION_SELECT;
+        else if (kind == "rerender-once") action.kind = PAGE_ACTION_RERENDER_ONCE;
         if (action.kind != PAGE_ACTION_NONE)
             element->actions.push_back(action);
         if (comma == std::string::npos)
@@ -183,7 +184,11 @@ void parse_annotations(const std::string& text, PageElement* element, Annotation
         else if (key == "notext") notes->notext = 1;
         else if (key == "marker") element->marker = 1;
         else if (key == "hidden") element->hidden = 1;
-        else if (key == "selected") element->selected = 1;
+        else if (key == "selected") element->selected = element->selected_state = 1;
+        else if (key == "not-selected") element->selected_state = 1;
+        else if (key == "modal") element->modal = 1;
+        else if (key == "toggle") element->toggle = 1;
+        else if (key == "expand") element->expand = 1;
         else if (key == "legacy") notes->legacy = 1;
         else if (key == "noinvoke") notes->noinvoke = 1;
     }
@@ -395,10 +400,15 @@ int find_page_element(const Page& page, const std::string& id)
 
 int close_page_popup(Page* page)
 {
-    // The last shown element that some action hides: the pop-up on top.
+    // The last shown element that some action hides, or a modal dialog,
+    // which closes on Escape as Chromium's does: the pop-up on top.
     for (int i = (int)page->elements.size() - 1; i > 0; i--) {
         if (!page_element_visible(*page, i))
             continue;
+        if (page->elements[(size_t)i].modal) {
+            page->elements[(size_t)i].hidden = 1;
+            return i;
+        }
         const std::string& id = page->elements[(size_t)i].id;
         for (const PageElement& e : page->elements)
             for (const PageAction& action : e.actions)
@@ -426,6 +436,7 @@ PageActionResult apply_page_action(Page* page, int element, const PageAction& ac
     switch (action.kind) {
     case PAGE_ACTION_START_JAVA:
     case PAGE_ACTION_CLOSE:
+    case PAGE_ACTION_RERENDER_ONCE:
         return PAGE_HOST_ACTION;
     case PAGE_ACTION_NONE:
         return PAGE_UNCHANGED;
@@ -465,6 +476,7 @@ const char* page_action_word(PageActionKind kind)
     case PAGE_ACTION_HIDE: return "hide";
     case PAGE_ACTION_PAGE: return "page";
     case PAGE_ACTION_SELECT: return "select";
+    case PAGE_ACTION_RERENDER_ONCE: return "rerender-once";
     default: return "none";
     }
 }
@@ -505,6 +517,17 @@ int run_page_element(Page* page, int element, int via, std::vector<std::string>*
         std::string about = action.target.empty() ? acting.id : action.target;
         log->push_back(std::string("ACTION ") + page_action_word(action.kind) + " " + about +
                        (result == PAGE_NO_TARGET ? " missing" : ""));
+        if (action.kind == PAGE_ACTION_RERENDER_ONCE) {
+            // The press lands on nodes being replaced and is lost; the
+            // next one finds the new nodes.
+            std::vector<PageAction>& own = page->elements[(size_t)element].actions;
+            for (size_t k = 0; k < own.size(); k++)
+                if (own[k].kind == PAGE_ACTION_RERENDER_ONCE) {
+                    own.erase(own.begin() + (long)k);
+                    break;
+                }
+            break;
+        }
     }
     return 1;
 }

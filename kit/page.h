@@ -14,6 +14,7 @@ enum PageActionKind {
     PAGE_ACTION_HIDE,
     PAGE_ACTION_PAGE,
     PAGE_ACTION_SELECT,
+    PAGE_ACTION_RERENDER_ONCE,  // the first run re-renders the page and stops there
 };
 
 struct PageAction {
@@ -36,6 +37,9 @@ struct PageElement {
     int marker;
     int hidden;
     int selected;
+    int selected_state;          // the page gives a selected state: `selected` or `not-selected`
+    int modal;                   // a dialog shown modally: the rest of the page is inert
+    int toggle, expand;          // a button that toggles or expands (aria-pressed, aria-expanded)
     std::string unknown_type;    // UTF-8: the type name no table row knows, read as custom
     int untyped;                 // 1 when TYPE was empty (`[]`, as Wine 10 dumps) and no note typed it
 };
@@ -85,7 +89,8 @@ int load_page_file(const wchar_t* path, Page* page);
 // The element with this AutomationId, or -1.
 int find_page_element(const Page& page, const std::string& id);
 // Escape closes the pop-up on top: the last shown element that an action of
-// the page hides. Its index, or -1 when no such element is shown.
+// the page hides, or a shown modal dialog. Its index, or -1 when no such
+// element is shown.
 int close_page_popup(Page* page);
 // 1 when neither the element nor any ancestor is hidden.
 int page_element_visible(const Page& page, int index);
@@ -104,7 +109,8 @@ enum PageVia { PAGE_VIA_INVOKE, PAGE_VIA_LEGACY, PAGE_VIA_SELECT, PAGE_VIA_POSTE
 const char* page_via_word(int via);
 // Runs an element's actions in order: appends the log lines ("VIA <how> <id>",
 // then "ACTION <kind> <id>" for each), and the actions that only the caller
-// can carry out (start-java, close) to `host`. A Select that names no select
+// can carry out (start-java, close, rerender-once) to `host`. A rerender-once
+// is spent by its first run, which ends the run there. A Select that names no select
 // action still selects. 0 when the element is not shown (nothing runs), else 1.
 int run_page_element(Page* page, int element, int via, std::vector<std::string>* log,
                      std::vector<PageActionKind>* host);

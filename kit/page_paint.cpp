@@ -1,5 +1,7 @@
 #include "page_paint.h"
 
+#include "chromium_habits.h"
+
 #include <stdio.h>
 #include <string.h>
 
@@ -119,7 +121,8 @@ int page_element_at(HWND window, const Page& page, POINT client)
 {
     int hit = -1;
     for (int i = 1; i < (int)page.elements.size(); i++) {
-        if (page.elements[(size_t)i].actions.empty() || !page_element_visible(page, i))
+        if (page.elements[(size_t)i].actions.empty() || !page_element_visible(page, i) ||
+            element_inert(page, i))
             continue;
         RECT r = page_client_rect(window, page, i);
         if (PtInRect(&r, client))

@@ -21,6 +21,7 @@ struct ProviderState {
     IRawElementProviderSimple* root;
     ReturnRawElementProvider return_provider;
     HostProviderFromHwnd host_from_hwnd;
+    HabitState* habits;  // null: the page as it is
 };
 
 ProviderState state;
@@ -32,9 +33,16 @@ void count_call()
     InterlockedIncrement(&element_calls);
 }
 
+// In the tree now: shown, not inert, arrived.
 int shown(int index)
 {
-    return state.page && page_element_visible(*state.page, index);
+    return state.page && element_in_tree(*state.page, state.habits, index, GetTickCount64());
+}
+
+// An object made for an element in `generation` still stands for it.
+int alive(int index, int generation)
+{
+    return shown(index) && element_current(state.habits, index, generation);
 }
 
 const PageElement& record(int index)
@@ -62,7 +70,7 @@ int shown_child(int parent, int after, int last)
 {
     int found = -1;
     for (int i = after + 1; i < (int)state.page->elements.size(); i++) {
-        if (record(i).parent != parent || record(i).hidden)
+        if (record(i).parent != parent || !shown(i))
             continue;
         found = i;
         if (!last)
@@ -75,7 +83,7 @@ int previous_shown_sibling(int index)
 {
     int found = -1;
     for (int i = 0; i < index; i++)
-        if (record(i).parent == record(index).parent && !record(i).hidden)
+        if (record(i).parent == record(index).parent && shown(i))
             found = i;
     return found;
 }
@@ -123,7 +131,11 @@ IRawElementProviderSimple* make_element(int index);
 struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment, IRawElementProviderFragmentRoot {
     LONG references = 1;
     int index;
-    explicit ElementProvider(int i) : index(i) { InterlockedIncrement(&live_objects); }
+    int generation;  // the re-render it was made in
+    explicit ElementProvider(int i) : index(i), generation(element_generation(state.habits, i))
+    {
+        InterlockedIncrement(&live_objects);
+    }
     virtual ~ElementProvider() { InterlockedDecrement(&live_objects); }
 
     ULONG STDMETHODCALLTYPE AddRef() override { return (ULONG)InterlockedIncrement(&references); }
@@ -182,7 +194,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
         if (!out)
             return E_POINTER;
         *out = nullptr;
-        if (!shown(index))
+        if (!alive(index, generation))
             return ELEMENT_NOT_AVAILABLE;
         int parent = record(index).parent;
         int target = -1;
@@ -209,7 +221,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
         if (!out)
             return E_POINTER;
         *out = nullptr;
-        if (!shown(index))
+        if (!alive(index, generation))
             return ELEMENT_NOT_AVAILABLE;
         if (index == 0)
             return S_OK;  // the window's host provider gives the window's id
@@ -220,7 +232,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
         int value = APPEND_RUNTIME_ID;
         SafeArrayPutElement(ids, &at, &value);
         at = 1;
-        value = index;
+        value = element_runtime_number(state.habits, index);
         SafeArrayPutElement(ids, &at, &value);
         *out = ids;
         return S_OK;
@@ -231,7 +243,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
         if (!out)
             return E_POINTER;
         *out = UiaRect{0, 0, 0, 0};
-        if (!shown(index))
+        if (!alive(index, generation))
             return ELEMENT_NOT_AVAILABLE;
         RECT r = screen_rect(index);
         *out = UiaRect{(double)r.left, (double)r.top, (double)(r.right - r.left), (double)(r.bottom - r.top)};
@@ -248,7 +260,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     HRESULT STDMETHODCALLTYPE SetFocus() override
     {
         count_call();
-        return shown(index) ? S_OK : ELEMENT_NOT_AVAILABLE;
+        return alive(index, generation) ? S_OK : ELEMENT_NOT_AVAILABLE;
     }
     HRESULT STDMETHODCALLTYPE get_FragmentRoot(IRawElementProviderFragmentRoot** out) override
     {
@@ -301,10 +313,11 @@ IRawElementProviderSimple* make_element(int index)
 
 struct InvokePattern : Counted<IInvokeProvider> {
     int index;
-    explicit InvokePattern(int i) : index(i) {}
+    int generation;
+    explicit InvokePattern(int i, int g) : index(i), generation(g) {}
     HRESULT STDMETHODCALLTYPE Invoke() override
     {
-        if (!shown(index))
+        if (!alive(index, generation))
             return ELEMENT_NOT_AVAILABLE;
         if (record(index).disabled)
             return ELEMENT_NOT_ENABLED;
@@ -347,19 +360,20 @@ HRESULT empty_string(BSTR* out)
 
 struct LegacyPattern : Counted<ILegacyIAccessibleProvider> {
     int index;
-    explicit LegacyPattern(int i) : index(i) {}
+    int generation;
+    explicit LegacyPattern(int i, int g) : index(i), generation(g) {}
     HRESULT STDMETHODCALLTYPE Select(LONG flags) override
     {
-        if (!shown(index))
+        if (!alive(index, generation))
             return ELEMENT_NOT_AVAILABLE;
-        if (!record(index).selection || !(flags & 0x2))  // SELFLAG_TAKESELECTION
+        if (!element_selectable(*state.page, state.habits, index) || !(flags & 0x2))  // SELFLAG_TAKESELECTION
             return E_NOTIMPL;
         post_action(index, PAGE_VIA_SELECT);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE DoDefaultAction() override
     {
-        if (!shown(index))
+        if (!alive(index, generation))
             return ELEMENT_NOT_AVAILABLE;
         if (record(index).disabled)
             return ELEMENT_NOT_ENABLED;
@@ -386,7 +400,7 @@ struct LegacyPattern : Counted<ILegacyIAccessibleProvider> {
         if (!out)
             return E_POINTER;
         *out = nullptr;
-        if (!shown(index))
+        if (!alive(index, generation))
             return ELEMENT_NOT_AVAILABLE;
         *out = name_string(index);
         return S_OK;
@@ -408,11 +422,11 @@ struct LegacyPattern : Counted<ILegacyIAccessibleProvider> {
         DWORD flags = 0x100000;  // STATE_SYSTEM_FOCUSABLE
         if (e.disabled)
             flags |= 0x1;        // STATE_SYSTEM_UNAVAILABLE
-        if (e.offscreen)
+        if (element_offscreen(*state.page, state.habits, index))
             flags |= 0x10000;    // STATE_SYSTEM_OFFSCREEN
-        if (!shown(index))
+        if (!alive(index, generation))
             flags |= 0x8000;     // STATE_SYSTEM_INVISIBLE
-        if (e.selection)
+        if (element_selectable(*state.page, state.habits, index))
             flags |= 0x200000 | (e.selected ? 0x2 : 0);  // SELECTABLE, SELECTED
         *out = flags;
         return S_OK;
@@ -430,18 +444,20 @@ struct LegacyPattern : Counted<ILegacyIAccessibleProvider> {
     {
         if (!out)
             return E_POINTER;
-        const PageElement& e = record(index);
-        *out = e.invoke ? SysAllocString(L"Press") : e.selection ? SysAllocString(L"Select") : nullptr;
+        *out = element_invokable(*state.page, state.habits, index)     ? SysAllocString(L"Press")
+             : element_selectable(*state.page, state.habits, index) ? SysAllocString(L"Select")
+                                                                     : nullptr;
         return S_OK;
     }
 };
 
 struct SelectionItemPattern : Counted<ISelectionItemProvider> {
     int index;
-    explicit SelectionItemPattern(int i) : index(i) {}
+    int generation;
+    explicit SelectionItemPattern(int i, int g) : index(i), generation(g) {}
     HRESULT STDMETHODCALLTYPE Select() override
     {
-        if (!shown(index))
+        if (!alive(index, generation))
             return ELEMENT_NOT_AVAILABLE;
         post_action(index, PAGE_VIA_SELECT);
         return S_OK;
@@ -449,7 +465,7 @@ struct SelectionItemPattern : Counted<ISelectionItemProvider> {
     HRESULT STDMETHODCALLTYPE AddToSelection() override { return Select(); }
     HRESULT STDMETHODCALLTYPE RemoveFromSelection() override
     {
-        if (!shown(index))
+        if (!alive(index, generation))
             return ELEMENT_NOT_AVAILABLE;
         state.page->elements[(size_t)index].selected = 0;
         InvalidateRect(state.window, nullptr, TRUE);
@@ -460,7 +476,7 @@ struct SelectionItemPattern : Counted<ISelectionItemProvider> {
         if (!out)
             return E_POINTER;
         *out = FALSE;
-        if (!shown(index))
+        if (!alive(index, generation))
             return ELEMENT_NOT_AVAILABLE;
         *out = record(index).selected ? TRUE : FALSE;
         return S_OK;
@@ -470,7 +486,7 @@ struct SelectionItemPattern : Counted<ISelectionItemProvider> {
         if (!out)
             return E_POINTER;
         *out = nullptr;
-        if (!shown(index))
+        if (!alive(index, generation))
             return ELEMENT_NOT_AVAILABLE;
         int parent = record(index).parent;
         *out = parent < 0 ? nullptr : make_element(parent);
@@ -484,15 +500,15 @@ HRESULT ElementProvider::GetPatternProvider(PATTERNID pattern, IUnknown** out)
     if (!out)
         return E_POINTER;
     *out = nullptr;
-    if (!shown(index))
+    if (!alive(index, generation))
         return ELEMENT_NOT_AVAILABLE;
     const PageElement& e = record(index);
-    if (pattern == UIA_InvokePatternId && e.invoke)
-        *out = new (std::nothrow) InvokePattern(index);
+    if (pattern == UIA_InvokePatternId && element_invokable(*state.page, state.habits, index))
+        *out = new (std::nothrow) InvokePattern(index, generation);
     else if (pattern == UIA_LegacyIAccessiblePatternId && e.legacy)
-        *out = new (std::nothrow) LegacyPattern(index);
-    else if (pattern == UIA_SelectionItemPatternId && e.selection)
-        *out = new (std::nothrow) SelectionItemPattern(index);
+        *out = new (std::nothrow) LegacyPattern(index, generation);
+    else if (pattern == UIA_SelectionItemPatternId && element_selectable(*state.page, state.habits, index))
+        *out = new (std::nothrow) SelectionItemPattern(index, generation);
     else
         return S_OK;  // not supported: no provider, no error
     return *out ? S_OK : E_OUTOFMEMORY;
@@ -510,9 +526,13 @@ HRESULT ElementProvider::GetPropertyValue(PROPERTYID property, VARIANT* value)
     if (!value)
         return E_POINTER;
     VariantInit(value);
-    if (!shown(index))
+    if (!alive(index, generation))
         return ELEMENT_NOT_AVAILABLE;
+    if (state.habits)
+        note_property_read(state.habits, *state.page, index, property, GetTickCount64());
     const PageElement& e = record(index);
+    int invokable = element_invokable(*state.page, state.habits, index);
+    int selectable = element_selectable(*state.page, state.habits, index);
     switch (property) {
     case UIA_ControlTypePropertyId:
         value->vt = VT_I4;
@@ -551,13 +571,13 @@ HRESULT ElementProvider::GetPropertyValue(PROPERTYID property, VARIANT* value)
         break;
     }
     case UIA_IsEnabledPropertyId: set_bool(value, !e.disabled); break;
-    case UIA_IsOffscreenPropertyId: set_bool(value, e.offscreen); break;
-    case UIA_IsKeyboardFocusablePropertyId: set_bool(value, e.invoke || e.selection); break;
-    case UIA_IsInvokePatternAvailablePropertyId: set_bool(value, e.invoke); break;
-    case UIA_IsSelectionItemPatternAvailablePropertyId: set_bool(value, e.selection); break;
+    case UIA_IsOffscreenPropertyId: set_bool(value, element_offscreen(*state.page, state.habits, index)); break;
+    case UIA_IsKeyboardFocusablePropertyId: set_bool(value, invokable || selectable); break;
+    case UIA_IsInvokePatternAvailablePropertyId: set_bool(value, invokable); break;
+    case UIA_IsSelectionItemPatternAvailablePropertyId: set_bool(value, selectable); break;
     case UIA_IsLegacyIAccessiblePatternAvailablePropertyId: set_bool(value, e.legacy); break;
     case UIA_SelectionItemIsSelectedPropertyId:
-        if (e.selection)
+        if (selectable)
             set_bool(value, e.selected);
         break;
     default:
@@ -601,6 +621,11 @@ int answer_uia_request(HWND window, WPARAM wparam, LPARAM lparam, LRESULT* resul
         return 0;
     *result = state.return_provider(window, wparam, lparam, state.root);
     return 1;
+}
+
+void set_page_habits(HabitState* habits)
+{
+    state.habits = habits;
 }
 
 IRawElementProviderSimple* page_element_provider(int index)

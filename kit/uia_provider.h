@@ -9,6 +9,7 @@
 #include <uiautomationcore.h>
 #include <uiautomationclient.h>
 
+#include "chromium_habits.h"
 #include "page.h"
 
 // Sent to the window by Invoke, DoDefaultAction and Select, which must not
@@ -20,8 +21,11 @@ const UINT PAGE_ACTION_MESSAGE = WM_APP + 61;
 // process's lifetime) from `window`. 1 when the root provider is made; the
 // window answers WM_GETOBJECT through answer_uia_request from then on.
 int start_page_provider(HWND window, Page* page);
+// Serves the page with Chromium's habits from now on (null: as it is); the
+// state must outlive the provider, as the page does.
+void set_page_habits(HabitState* habits);
 // Lets go of the root: call on WM_DESTROY. Objects a client still holds stay
-// valid and answer UIA_E_ELEMENTNOTAVAILABLE.
+// valid and answer UIA_E_ELEMENTNOTAVAILABLE, as do those a re-render replaced.
 void stop_page_provider(HWND window);
 // For WM_GETOBJECT: 1 and *result set when the request is for the UI
 // Automation root and the provider is up; 0 for DefWindowProc.

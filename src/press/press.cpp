@@ -52,8 +52,10 @@ static int pixel_target_still_there(HWND window, const PlayTarget* target)
 {
     Capture picture;
     memset(&picture, 0, sizeof picture);
+    // A launcher that does not answer has not shown that Play went away (and
+    // gives no picture); any other failed look counts as the target gone.
     if (!capture_window(window, &picture))
-        return 0;
+        return !window_answers(window);
     Rect box = {0, 0, 0, 0};
     uint32_t colour = 0;
     Rect then = {target->rect.left, target->rect.top, target->rect.right, target->rect.bottom};

@@ -95,6 +95,10 @@ static int copied_from_screen(HWND window, HDC window_dc, HDC memory_dc, const C
 int capture_window(HWND window, Capture* picture)
 {
     set_empty(picture);
+    // A launcher Windows reports hung shows only what it last painted (on
+    // Windows a ghost of it), and nothing there can be pressed.
+    if (IsHungAppWindow(window))
+        return 0;
     RECT client;
     if (!GetClientRect(window, &client))
         return 0;

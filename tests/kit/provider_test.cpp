@@ -1,7 +1,9 @@
 // The simulated launcher's page: the parser on real and odd dump lines, and
 // the provider's answers, navigation, actions and reference counts, called
 // directly on a window of this process (Wine 10's client reaches no pattern).
+#include "chromium_habits.h"
 #include "page.h"
+#include "page_paint.h"
 #include "uia_provider.h"
 
 #include <gtest/gtest.h>
@@ -179,6 +181,25 @@ TEST(PagePopup, EscapeClosesOnlyAShownPopup)
     EXPECT_EQ(close_page_popup(&escaped), find_page_element(escaped, "popup"));
     EXPECT_FALSE(page_element_visible(escaped, find_page_element(escaped, "close")));
     EXPECT_EQ(close_page_popup(&escaped), -1);
+}
+
+// A press that lands during a re-render is lost; the next one counts.
+TEST(PageActions, RerenderOnceSwallowsOnlyTheFirstPress)
+{
+    Page once;
+    ASSERT_EQ(parse_page_text("[window] \"w\" 0 0 10 10\n  [button] \"Play\" 1 1 5 5 ## id=play "
+                              "action=rerender-once,start-java\n",
+                              &once),
+              2);
+    std::vector<std::string> log;
+    std::vector<PageActionKind> host;
+    ASSERT_EQ(run_page_element(&once, 1, PAGE_VIA_INVOKE, &log, &host), 1);
+    EXPECT_EQ(host, std::vector<PageActionKind>{PAGE_ACTION_RERENDER_ONCE});
+    host.clear();
+    ASSERT_EQ(run_page_element(&once, 1, PAGE_VIA_POSTED, &log, &host), 1);
+    EXPECT_EQ(host, std::vector<PageActionKind>{PAGE_ACTION_START_JAVA});
+    const std::vector<std::string> expected = {"VIA invoke play", "ACTION rerender-once play", "VIA posted play"};
+    EXPECT_EQ(log, expected);
 }
 
 Page page;
@@ -371,6 +392,188 @@ TEST_F(ProviderTest, PatternsRunTheElementsActionsFromTheMessageLoop)
     const std::vector<std::string> expected = {"VIA invoke news", "ACTION show popup", "VIA legacy close",
                                                "ACTION hide popup", "VIA select tab2", "ACTION select tab2"};
     EXPECT_EQ(action_log, expected);
+}
+
+// Chromium's habits on a page with a modal dialog, buttons that toggle or
+// expand, and tabs with and without a selected state.
+const char HABIT_PAGE[] =
+    "[window] \"Minecraft Launcher\" 100 80 1000 700\n"
+    "  [document] \"Launcher\" 104 103 992 673\n"
+    "    [tab item] \"Play\" 120 120 100 30 ## id=tab-play selected\n"
+    "    [tab item] \"News\" 230 120 100 30 ## id=tab-news\n"
+    "    [tab item] \"Patch notes\" 340 120 100 30 ## id=tab-notes not-selected\n"
+    "    [button] \"Kestrov V6\" 360 672 210 44 ## id=profile expand\n"
+    "    [button] \"Mute\" 700 120 40 30 ## id=mute toggle\n"
+    "    [hyperlink] \"Help\" 760 120 40 30 ## id=help expand\n"
+    "    [button] \"Play\" 600 664 220 60 ## id=play action=start-java\n"
+    "    [group] \"What's new\" 104 103 992 673 ## id=dialog modal hidden\n"
+    "      [button] \"Close\" 500 440 100 40 ## id=close action=hide:dialog\n";
+
+class HabitsTest : public ProviderTest {
+protected:
+    HabitState habits;
+
+    void SetUp() override
+    {
+        ProviderTest::SetUp();
+        ASSERT_EQ(parse_page_text(HABIT_PAGE, &page), 11);
+        start_habits(page, chromium_defaults(), &habits);
+        set_page_habits(&habits);
+    }
+    void TearDown() override
+    {
+        set_page_habits(nullptr);
+        ProviderTest::TearDown();
+    }
+    int at(const char* id) { return find_page_element(page, id); }
+    int has_pattern(const char* id, PATTERNID pattern)
+    {
+        IRawElementProviderSimple* simple = page_element_provider(at(id));
+        IUnknown* unknown = nullptr;
+        simple->GetPatternProvider(pattern, &unknown);
+        simple->Release();
+        if (unknown)
+            unknown->Release();
+        return unknown != nullptr;
+    }
+};
+
+// The document stays empty until a client reads a web node's Name or
+// ControlType; the nodes come the set delay after that read.
+TEST_F(HabitsTest, LazyTreeArrivesOnlyAfterANameRead)
+{
+    habits.habits.lazy_ms = 60000;  // nothing arrives while the test runs
+    IRawElementProviderFragment* document = fragment(1);
+    EXPECT_EQ(go(document, NavigateDirection_FirstChild), "");
+    UiaRect r;
+    SAFEARRAY* id = nullptr;
+    VARIANT v;
+    document->get_BoundingRectangle(&r);
+    document->GetRuntimeId(&id);
+    SafeArrayDestroy(id);
+    IRawElementProviderSimple* simple = page_element_provider(1);
+    simple->GetPropertyValue(UIA_IsEnabledPropertyId, &v);
+    simple->GetPropertyValue(UIA_IsOffscreenPropertyId, &v);
+    EXPECT_FALSE(habits.tree_asked) << "a rectangle, state or id read turned the tree on";
+    IRawElementProviderSimple* window = page_element_provider(0);
+    window->GetPropertyValue(UIA_NamePropertyId, &v);
+    VariantClear(&v);
+    window->Release();
+    EXPECT_FALSE(habits.tree_asked) << "the window is not a web node";
+    simple->GetPropertyValue(UIA_NamePropertyId, &v);
+    VariantClear(&v);
+    simple->Release();
+    ASSERT_TRUE(habits.tree_asked);
+    EXPECT_EQ(go(document, NavigateDirection_FirstChild), "");
+    document->Release();
+    unsigned long long asked = habits.asked_at_ms;
+    EXPECT_FALSE(element_in_tree(page, &habits, at("play"), asked + 59999));
+    EXPECT_TRUE(element_in_tree(page, &habits, at("play"), asked + 60000));
+    EXPECT_TRUE(element_in_tree(page, &habits, 1, asked));  // the document itself is there all along
+}
+
+// A re-render replaces the elements: new runtime ids, and what a client
+// still holds (elements and their patterns) is no longer available.
+TEST_F(HabitsTest, ReRenderLeavesOldElementsStale)
+{
+    habits.habits.lazy_ms = 0;
+    IRawElementProviderFragment* play = fragment(at("play"));
+    IInvokeProvider* invoke = pattern<IInvokeProvider>(at("play"), UIA_InvokePatternId);
+    ASSERT_TRUE(invoke);
+    SAFEARRAY* before = nullptr;
+    ASSERT_EQ(play->GetRuntimeId(&before), S_OK);
+    rerender_page(&habits);
+    UiaRect r;
+    EXPECT_EQ(play->get_BoundingRectangle(&r), (HRESULT)0x80040201);
+    IRawElementProviderFragment* parent = nullptr;
+    EXPECT_EQ(play->Navigate(NavigateDirection_Parent, &parent), (HRESULT)0x80040201);
+    EXPECT_EQ(invoke->Invoke(), (HRESULT)0x80040201);
+    pump();
+    EXPECT_TRUE(action_log.empty());
+    invoke->Release();
+    play->Release();
+
+    IRawElementProviderFragment* fresh = fragment(at("play"));
+    SAFEARRAY* after = nullptr;
+    ASSERT_EQ(fresh->GetRuntimeId(&after), S_OK);
+    EXPECT_EQ(fresh->get_BoundingRectangle(&r), S_OK);
+    LONG k = 1;
+    int old_id = 0, new_id = 0;
+    SafeArrayGetElement(before, &k, &old_id);
+    SafeArrayGetElement(after, &k, &new_id);
+    EXPECT_NE(old_id, new_id);
+    SafeArrayDestroy(before);
+    SafeArrayDestroy(after);
+    fresh->Release();
+    IRawElementProviderFragment* document = fragment(1);  // the document lives on
+    EXPECT_EQ(go(document, NavigateDirection_FirstChild), "tab-play");
+    document->Release();
+}
+
+// While a modal dialog shows, only the dialog and its ancestors are in the
+// tree; Escape closes it and the page comes back.
+TEST_F(HabitsTest, ModalDialogTakesThePageOutOfTheTreeUntilEscape)
+{
+    habits.habits.lazy_ms = 0;
+    IRawElementProviderFragment* play = fragment(at("play"));
+    page.elements[(size_t)at("dialog")].hidden = 0;
+    UiaRect r;
+    EXPECT_EQ(play->get_BoundingRectangle(&r), (HRESULT)0x80040201);
+    IRawElementProviderFragment* document = fragment(1);
+    EXPECT_EQ(go(document, NavigateDirection_FirstChild), "dialog");
+    EXPECT_EQ(go(document, NavigateDirection_LastChild), "dialog");
+    POINT on_play = {600 - 100 + 10, 664 - 80 + 10};  // client coordinates
+    EXPECT_NE(page_element_at(window, page, on_play), at("play")) << "a click reached an inert button";
+    EXPECT_EQ(close_page_popup(&page), at("dialog"));
+    EXPECT_EQ(play->get_BoundingRectangle(&r), S_OK);
+    EXPECT_EQ(go(document, NavigateDirection_LastChild), "play");
+    document->Release();
+    play->Release();
+}
+
+TEST_F(HabitsTest, PatternsFollowChromiumsRules)
+{
+    habits.habits.lazy_ms = 0;
+    EXPECT_TRUE(has_pattern("play", UIA_InvokePatternId));
+    EXPECT_FALSE(has_pattern("mute", UIA_InvokePatternId)) << "a toggle button";
+    EXPECT_FALSE(has_pattern("profile", UIA_InvokePatternId)) << "an expand button";
+    EXPECT_TRUE(has_pattern("help", UIA_InvokePatternId)) << "links are always invocable";
+    EXPECT_TRUE(has_pattern("tab-play", UIA_SelectionItemPatternId));
+    EXPECT_TRUE(has_pattern("tab-notes", UIA_SelectionItemPatternId));
+    EXPECT_FALSE(has_pattern("tab-news", UIA_SelectionItemPatternId)) << "no selected state";
+    habits.habits.pattern_rules = 0;
+    EXPECT_TRUE(has_pattern("mute", UIA_InvokePatternId));
+    EXPECT_TRUE(has_pattern("tab-news", UIA_SelectionItemPatternId));
+}
+
+struct OffscreenCase {
+    const char* line;
+    int flag_said, chromium_says;
+};
+
+// The window is at 100, 80, 1000 x 700; the document at 104, 103, 992 x 673.
+const OffscreenCase OFFSCREEN[] = {
+    {"    [button] \"behind an overlay\" 600 400 100 40 offscreen", 1, 0},
+    {"    [button] \"scrolled below\" 600 824 220 60 offscreen", 1, 1},
+    {"    [button] \"across the bottom edge\" 600 760 220 60", 0, 0},
+    {"    [button] \"above the document\" 600 40 220 63", 0, 1},
+    {"    [button] \"right of the window\" 1096 300 50 50", 0, 1},
+    {"    [button] \"zero size\" 600 400 0 40", 0, 1},
+};
+
+TEST(ChromiumOffscreen, OnlyOutsideTheViewportOrAtZeroSize)
+{
+    for (const OffscreenCase& c : OFFSCREEN) {
+        SCOPED_TRACE(c.line);
+        Page p;
+        std::string text = std::string("[window] \"w\" 100 80 1000 700\n  [document] \"d\" 104 103 992 673\n") + c.line;
+        ASSERT_EQ(parse_page_text(text, &p), 3);
+        HabitState state;
+        start_habits(p, ChromiumHabits(), &state);
+        EXPECT_EQ(element_offscreen(p, &state, 2), c.flag_said);
+        state.habits.offscreen_rules = 1;
+        EXPECT_EQ(element_offscreen(p, &state, 2), c.chromium_says);
+    }
 }
 
 }  // namespace

@@ -43,6 +43,11 @@
 //                             "LBUTTONDOWN|LBUTTONUP|MOUSEMOVE <x> <y> main|chrome|child real|posted"
 //                             "CLICK real|posted" then "ACTION start-java <pid>|close|hide-button|ignore"
 //   --lifetime-ms N         exits by itself after N ms (default 120000)
+//   --page FILE             serve and paint a page (kit/pages); with it, Chromium's habits:
+//   --chromium              all of the next, as a cold launcher shows them (tree 1.5 s late)
+//   --lazy-ms N             an empty document until a web node's Name or ControlType is read, then N ms
+//   --rerender-ms N, --rerender-after-action   the elements are replaced (stale ids) every N ms, after actions
+//   --chromium-offscreen, --chromium-patterns  Chromium's IsOffscreen and pattern rules
 // It paints a dark background (1b1d20), the button and the marker on WM_PAINT and
 // WM_PRINTCLIENT.
 #pragma once
