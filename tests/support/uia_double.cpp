@@ -74,8 +74,8 @@ ULONG release(UiaObject* object)
 // Gives `value` or the fault: 1 when the caller goes on making the object.
 int apply_fault(UiaFault fault, HRESULT* result)
 {
-    if (fault == UIA_FAIL) {
-        *result = E_FAIL;
+    if (fault == UIA_FAIL || fault == UIA_TIMEOUT) {
+        *result = fault == UIA_FAIL ? E_FAIL : (HRESULT)0x80131505L;  // UIA_E_TIMEOUT
         return 0;
     }
     *result = S_OK;

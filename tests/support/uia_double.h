@@ -55,6 +55,7 @@ enum UiaFault {
     UIA_OK = 0,    // the call works
     UIA_FAIL = 1,  // the call returns E_FAIL and yields nothing
     UIA_NULL = 2,  // the call returns S_OK and yields a null pointer
+    UIA_TIMEOUT = 3,  // the client gave up on the provider: UIA_E_TIMEOUT, nothing
 };
 
 enum { UIA_WINDOW_NODE = 0 };

@@ -218,6 +218,36 @@ TEST_F(ScanTest, ThreeRoutesGiveTheSameRecord)
     }
 }
 
+// A client that gave up on the launcher ends the scan there: a second search
+// or a walk would wait for it again.
+TEST_F(ScanTest, TimeOutEndsTheScanWithoutAnotherSearch)
+{
+    add_launcher_page(d);
+    const Route routes[] = {
+        {"element", [](UiaDouble& x) { x.faults.element_from_handle = UIA_TIMEOUT; }, 0, 0},
+        {"cached search", [](UiaDouble& x) { x.faults.find_all_build_cache = UIA_TIMEOUT; }, 0, 0},
+        {"plain search",
+         [](UiaDouble& x) {
+             x.faults.find_all_build_cache = UIA_FAIL;
+             x.faults.find_all = UIA_TIMEOUT;
+         },
+         0, 0},
+    };
+    for (const Route& route : routes) {
+        SCOPED_TRACE(route.what);
+        d.faults = UiaFaults{};
+        route.fault(d);
+        reset_uia_records(d);
+        scan_window();
+        EXPECT_EQ(1, scan.timed_out);
+        EXPECT_EQ(0, scan.element_count);
+        EXPECT_EQ(call_count(d, "FindAll") > 0, route.what == std::string("plain search"));
+        EXPECT_EQ(0, call_count(d, "GetFirstChildElement"));
+        release_scan(&scan);
+        EXPECT_EQ(d.live_objects, 0);
+    }
+}
+
 TEST_F(ScanTest, CachedRouteReadsOnlyTheFiveCachedProperties)
 {
     add_launcher_page(d);

@@ -373,6 +373,21 @@ TEST_F(CaptureTest, LauncherIsCopiedFromTheScreenAsPainted)
     stop_launcher(&launcher);
 }
 
+// A launcher Windows reports hung is still on screen as it last painted,
+// in front; its picture is not taken.
+TEST_F(CaptureTest, HungLauncherGivesNothing)
+{
+    SimulatedLauncher launcher;
+    ASSERT_EQ(1, start_launcher(&launcher, {L"--marker", L"--hang-after-ms", L"300"}));
+    SetForegroundWindow(launcher.window);
+    for (int waits = 0; waits < 100 && !IsHungAppWindow(launcher.window); waits++)
+        Sleep(100);  // Windows calls a thread hung after about 5 s
+    ASSERT_TRUE(IsHungAppWindow(launcher.window));
+    EXPECT_EQ(0, capture_window(launcher.window, &picture));
+    expect_empty();
+    stop_launcher(&launcher);
+}
+
 TEST_F(CaptureTest, LauncherKeptBehindAnotherWindowGivesNothing)
 {
     SimulatedLauncher launcher;
