@@ -394,17 +394,6 @@ void print_summary(const SoakSetup& setup, const Totals* totals, int runs, long 
 
 }  // namespace
 
-std::wstring windows_path(const char* unix_path)
-{
-    std::wstring path = widen(unix_path);
-    if (!path.empty() && path[0] == L'/')
-        path = L"Z:" + path;
-    for (wchar_t& c : path)
-        if (c == L'/')
-            c = L'\\';
-    return path;
-}
-
 int soak_main(int argc, char** argv, const SoakSetup& setup)
 {
     unsigned seed = 1;

@@ -63,5 +63,3 @@ struct SoakSetup {
 // 0 when no run broke a promise.
 int soak_main(int argc, char** argv, const SoakSetup& setup);
 
-// A build-time Unix path as Wine sees it (drive Z:), with backslashes.
-std::wstring windows_path(const char* unix_path);

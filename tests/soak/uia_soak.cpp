@@ -7,6 +7,7 @@
 //
 //   tools/wine10-run build/<dir>/fault_soak_uia.exe [--seed N] [--runs N] [--run I] [--walk]
 #include "soak/soak_checks.h"
+#include "support/child_process.h"
 
 namespace {
 

@@ -37,7 +37,7 @@ std::wstring quote_argument(const std::wstring& argument)
 }
 
 int start_program(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                  PROCESS_INFORMATION* process, HANDLE* output)
+                  PROCESS_INFORMATION* process, HANDLE* output, HANDLE* errors)
 {
     std::wstring command = quote_argument(program);
     for (const std::wstring& argument : arguments)
@@ -45,27 +45,42 @@ int start_program(const std::wstring& program, const std::vector<std::wstring>& 
 
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE read_end = nullptr, write_end = nullptr;
+    HANDLE error_read = nullptr, error_write = nullptr;
     if (!CreatePipe(&read_end, &write_end, &inherit, 0))
         return 0;
+    if (errors && !CreatePipe(&error_read, &error_write, &inherit, 0)) {
+        CloseHandle(read_end);
+        CloseHandle(write_end);
+        return 0;
+    }
     SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+    if (errors)
+        SetHandleInformation(error_read, HANDLE_FLAG_INHERIT, 0);
 
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = write_end;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdError = errors ? error_write : GetStdHandle(STD_ERROR_HANDLE);
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     std::vector<wchar_t> line(command.begin(), command.end());
     line.push_back(0);
     BOOL started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                   nullptr, &startup, process);
-    CloseHandle(write_end);  // only the child writes now: the pipe ends when it does
+    // Only the child writes now: each pipe ends when it does.
+    CloseHandle(write_end);
+    if (errors)
+        CloseHandle(error_write);
     if (!started) {
         CloseHandle(read_end);
+        if (errors)
+            CloseHandle(error_read);
         return 0;
     }
     *output = read_end;
+    if (errors)
+        *errors = error_read;
     return 1;
 }
 
@@ -142,6 +157,19 @@ std::string read_file_bytes(const std::wstring& path)
         bytes.append(chunk, got);
     fclose(file);
     return bytes;
+}
+
+std::wstring windows_path(const std::string& unix_path)
+{
+    int units = MultiByteToWideChar(CP_UTF8, 0, unix_path.c_str(), (int)unix_path.size(), nullptr, 0);
+    std::wstring path((size_t)units, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, unix_path.c_str(), (int)unix_path.size(), &path[0], units);
+    if (!path.empty() && path[0] == L'/')
+        path = L"Z:" + path;
+    for (wchar_t& c : path)
+        if (c == L'/')
+            c = L'\\';
+    return path;
 }
 
 std::string narrow(const std::wstring& text)

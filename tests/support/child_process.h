@@ -19,10 +19,11 @@ std::wstring build_path(const wchar_t* file_name);
 std::wstring quote_argument(const std::wstring& argument);
 
 // Starts a program with arguments, its standard output going into a pipe
-// whose read end lands in *output. 1 on success; the caller closes the
-// handles of `process` and `*output`.
+// whose read end lands in *output, and with `errors` its standard error into
+// another (else it shares ours). 1 on success; the caller closes the handles
+// of `process`, `*output` and `*errors`.
 int start_program(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                  PROCESS_INFORMATION* process, HANDLE* output);
+                  PROCESS_INFORMATION* process, HANDLE* output, HANDLE* errors = nullptr);
 
 // Runs a program with arguments, collects its standard output and waits for
 // it to end; after `timeout_ms` it is terminated.
@@ -40,3 +41,7 @@ std::string read_file_bytes(const std::wstring& path);
 
 // UTF-8 of a wide string, for comparisons with report lines.
 std::string narrow(const std::wstring& text);
+
+// A path of the build machine (UTF-8) as Wine reaches it: a Unix path
+// through drive Z:, with backslashes.
+std::wstring windows_path(const std::string& unix_path);

@@ -6,39 +6,11 @@ ToolRun run_tool_watched(const std::vector<std::wstring>& arguments, long long l
                          const ToolTick& on_tick)
 {
     ToolRun run{-1, "", "", {}, {}, 0};
-    std::wstring command = quote_argument(build_path(L"KestrovV6-Play.exe"));
-    for (const std::wstring& argument : arguments)
-        command += L" " + quote_argument(argument);
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE out_read = nullptr, out_write = nullptr, err_read = nullptr, err_write = nullptr;
-    if (!CreatePipe(&out_read, &out_write, &inherit, 0))
-        return run;
-    if (!CreatePipe(&err_read, &err_write, &inherit, 0)) {
-        CloseHandle(out_read);
-        CloseHandle(out_write);
-        return run;
-    }
-    SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = out_write;
-    startup.hStdError = err_write;
     PROCESS_INFORMATION process;
+    HANDLE out_read = nullptr, err_read = nullptr;
     ULONGLONG start = GetTickCount64();
-    std::vector<wchar_t> line(command.begin(), command.end());
-    line.push_back(0);
-    BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
-    // Only the child writes now: each pipe ends when it does.
-    CloseHandle(out_write);
-    CloseHandle(err_write);
-    if (!started) {
-        CloseHandle(out_read);
-        CloseHandle(err_read);
+    if (!start_program(build_path(L"KestrovV6-Play.exe"), arguments, &process, &out_read, &err_read))
         return run;
-    }
     HANDLE pipes[2] = {out_read, err_read};
     std::string* into[2] = {&run.output, &run.errors};
     size_t line_start = 0;

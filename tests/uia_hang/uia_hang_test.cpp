@@ -29,12 +29,7 @@ const long long WATCH_MS = 12000;
 
 std::wstring page_path(const char* file)
 {
-    std::string path = std::string(KV6_PAGES_DIR) + "/" + file;
-    std::wstring wide(path.begin(), path.end());
-    if (!wide.empty() && wide[0] == L'/')
-        wide = L"Z:" + wide;
-    std::replace(wide.begin(), wide.end(), L'/', L'\\');
-    return wide;
+    return windows_path(std::string(KV6_PAGES_DIR) + "/" + file);
 }
 
 int launcher_stopped(const SimulatedLauncher& launcher)

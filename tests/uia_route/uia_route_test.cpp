@@ -55,13 +55,7 @@ std::wstring widen(const std::string& text)
 // under Wine a Unix path is reached through drive Z:.
 std::wstring pages_folder()
 {
-    std::wstring folder = widen(KV6_PAGES_DIR);
-    if (!folder.empty() && folder[0] == L'/')
-        folder = L"Z:" + folder;
-    for (wchar_t& c : folder)
-        if (c == L'/')
-            c = L'\\';
-    return folder;
+    return windows_path(KV6_PAGES_DIR);
 }
 
 std::string trimmed(const std::string& text)
