@@ -132,10 +132,10 @@ static int run_close()
     return 0;
 }
 
-// A worker still blocked in the launcher holds what COM would tidy up, and
-// leaving COM or unloading could wait for it: the process ends as it is.
-// Every line is out already (each is flushed as it is printed).
-static int end_run(int code)
+// Ends a run. A worker still blocked in the launcher holds what COM would
+// tidy up, and leaving COM or unloading could wait for it: then the process
+// ends as it is. Every line is out already (each is flushed as printed).
+static int end_run(int code, int joined_com)
 {
     // Workers that are only letting go of elements end in a moment.
     for (int waits = 0; waits < END_WAIT_STEPS && calls_left_running() != 0; waits++)
@@ -144,17 +144,18 @@ static int end_run(int code)
         fflush(stdout);
         TerminateProcess(GetCurrentProcess(), (UINT)code);
     }
+    if (automation) {
+        automation->Release();
+        automation = nullptr;
+    }
+    if (joined_com)
+        CoUninitialize();
     return code;
 }
 
-static int run_command(int argc, wchar_t** argv);
-
-int run_tool(int argc, wchar_t** argv)
-{
-    return end_run(run_command(argc, argv));
-}
-
-static int run_command(int argc, wchar_t** argv)
+// The command's exit code; *joined_com = 1 when it joined COM (S_OK or
+// S_FALSE), which the caller then leaves.
+static int run_command(int argc, wchar_t** argv, int* joined_com)
 {
     become_dpi_aware();
     if (argc <= 1) {
@@ -174,6 +175,7 @@ static int run_command(int argc, wchar_t** argv)
         return run_close();
 
     HRESULT joined = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    *joined_com = SUCCEEDED(joined);
     if (FAILED(joined)) {
         automation_status = joined;
     } else {
@@ -184,25 +186,19 @@ static int run_command(int argc, wchar_t** argv)
         set_automation_timeouts();
     }
 
-    int code;
     if (wcscmp(command, L"press") == 0 || wcscmp(command, L"find") == 0) {
         find_only = wcscmp(command, L"find") == 0;
-        code = run_press(limit_timeout(options.timeout_seconds));
-    } else if (wcscmp(command, L"dump") == 0) {
-        code = run_dump(options.shot);
-    } else {
-        report("ERROR unknown command %s", to_utf8(command));
-        code = 1;
+        return run_press(limit_timeout(options.timeout_seconds));
     }
+    if (wcscmp(command, L"dump") == 0)
+        return run_dump(options.shot);
+    report("ERROR unknown command %s", to_utf8(command));
+    return 1;
+}
 
-    if (calls_left_running() != 0)
-        return code;  // see end_run
-    if (automation) {
-        automation->Release();
-        automation = nullptr;
-    }
-    // Leave COM only when this call joined it (S_OK or S_FALSE).
-    if (SUCCEEDED(joined))
-        CoUninitialize();
-    return code;
+int run_tool(int argc, wchar_t** argv)
+{
+    int joined_com = 0;
+    int code = run_command(argc, argv, &joined_com);
+    return end_run(code, joined_com);
 }
