@@ -5,6 +5,3 @@ wchar_t profile_pattern[SETTING_TEXT_CAPACITY] = L"kestrov v6";
 int hide_mode = 0;
 wchar_t front_title[SETTING_TEXT_CAPACITY] = L"";
 int find_only = 0;
-IUIAutomation* automation = nullptr;
-HRESULT automation_status = 0;
-int automation_given_up = 0;

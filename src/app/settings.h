@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-struct IUIAutomation;
-
 enum { SETTING_TEXT_CAPACITY = 128 };
 
 extern wchar_t profile_name[SETTING_TEXT_CAPACITY];
@@ -13,8 +11,3 @@ extern wchar_t profile_pattern[SETTING_TEXT_CAPACITY];
 extern int hide_mode;
 extern wchar_t front_title[SETTING_TEXT_CAPACITY];
 extern int find_only;
-extern IUIAutomation* automation;      // owned; none when COM or UIA is unavailable
-extern HRESULT automation_status;      // result of joining COM / creating `automation`
-// 1 once a call into the launcher's UI overran: the rest of the run goes by
-// pixels, as without automation.
-extern int automation_given_up;

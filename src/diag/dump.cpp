@@ -3,11 +3,11 @@
 #include <string.h>
 
 #include "app/report.h"
-#include "app/settings.h"
 #include "diag/bmp_file.h"
 #include "press/clock.h"
 #include "uia/classify.h"
 #include "uia/enumerate.h"
+#include "uia/ui_route.h"
 #include "vision/capture.h"
 #include "vision/comparisons.h"
 #include "vision/green_button.h"
@@ -138,11 +138,15 @@ static void dump_automation_now(LauncherCall* head)
     scan_launcher_ui(best, &scan);
     int beside = 0;
     int pick = choose_play(&scan, &beside);
-    report("SCAN elements %d plays %d pick %s%s profiles %d tab %s java %s login %d",
-           scan.element_count, scan.play_count, pick >= 0 ? to_utf8(scan.plays[pick].name) : "-",
-           pick >= 0 && beside ? " (Kestrov V6 beside it)" : "", scan.profile_count,
-           scan.play_tab.element ? "yes" : "no", scan.java_tab.element ? "yes" : "no",
-           scan.login_count);
+    if (scan.timed_out)
+        // The client gave up part way: its counts would read as absences.
+        report("SCAN unfinished after %d elements", scan.element_count);
+    else
+        report("SCAN elements %d plays %d pick %s%s profiles %d tab %s java %s login %d",
+               scan.element_count, scan.play_count, pick >= 0 ? to_utf8(scan.plays[pick].name) : "-",
+               pick >= 0 && beside ? " (Kestrov V6 beside it)" : "", scan.profile_count,
+               scan.play_tab.element ? "yes" : "no", scan.java_tab.element ? "yes" : "no",
+               scan.login_count);
     release_scan(&scan);
     if (root)
         root->Release();
@@ -164,7 +168,7 @@ static void dump_automation(HWND best)
         return;
     }
     keep_reports_to_this_thread();
-    automation_given_up = 1;
+    ui_route.given_up = 1;
     report("UIA stopped answering after %d elements", dumped_elements);
 }
 

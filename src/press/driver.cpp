@@ -46,7 +46,9 @@ static void report_window(HWND window)
 static void watch_after_press(HWND window, LocateState* state)
 {
     uint64_t end = current_tick() + WATCH_MS;
-    ui_call_deadline = end;
+    // The watch's end is the run's: a scan it cuts short ends the watch.
+    ui_route.call_deadline = end;
+    ui_route.run_end = end;
     int represses = 0;
     int pending = 0;
     while (current_tick() < end) {
@@ -63,6 +65,10 @@ static void watch_after_press(HWND window, LocateState* state)
         PlayTarget target;
         int handled = 0;
         const char* word = locate_play(window, state, &target, &handled);
+        if (ui_route.run_ended) {
+            release_target(window, &target);
+            return;
+        }
         if (state->popup_closes != popups_before || state->escape_count != escapes_before)
             pending = 1;
         if (word && pending && represses < MAX_REPRESSES) {
@@ -70,7 +76,8 @@ static void watch_after_press(HWND window, LocateState* state)
             pending = 0;
             report("FOUND %s again", word);
             press_target(window, &target);
-            ui_call_deadline = end;
+            ui_route.call_deadline = end;
+            ui_route.run_end = end;
         }
         release_target(window, &target);
     }
@@ -88,7 +95,7 @@ static void bring_front_window()
 int run_press(int timeout_seconds)
 {
     uint64_t deadline = current_tick() + (uint64_t)timeout_seconds * 1000u;
-    ui_call_deadline = deadline;
+    start_ui_route(deadline);
     LocateState state;
     memset(&state, 0, sizeof state);
     java_baseline.count = list_java_processes(java_baseline.pids);
@@ -126,6 +133,11 @@ int run_press(int timeout_seconds)
         PlayTarget target;
         int handled = 0;
         const char* word = locate_play(window, &state, &target, &handled);
+        // A scan cut short by the run's end: nothing more can be seen.
+        if (ui_route.run_ended) {
+            previous = window;
+            break;
+        }
         if (handled) {
             wait_ms(ACTED_POLL_MS);
             previous = window;
@@ -149,6 +161,8 @@ int run_press(int timeout_seconds)
         if (find_only && hide_mode)
             restore_windows(window);
         report("FOUND %s %ld %ld %ld %ld", word, r.left, r.top, r.right - r.left, r.bottom - r.top);
+        // The press sets its own limits; the search's end no longer ends it.
+        ui_route.run_end = 0;
         int pressed = find_only ? 1 : press_target(window, &target);
         release_target(window, &target);
         if (!pressed) {

@@ -156,40 +156,25 @@ static void try_java_entry(HWND window, const ElementSlot* entry)
         click_element(window, entry);
 }
 
-const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int* handled)
+// Steps for a pass that saw no store pop-up to handle: a candidate, a tab to
+// try, the pixel fallback or a sign-in page. The caller releases the scan.
+static const char* decide_on_play(HWND window, LocateState* state, const UiScan* scan,
+                                  PlayTarget* target, int* handled)
 {
-    memset(target, 0, sizeof *target);
-    *handled = 0;
-    // About 8 KB: lives on the stack for this pass only.
-    UiScan scan;
-    scan_launcher_ui_by(window, &scan);
-
-    if (scan.store_count != 0 && state->popup_closes <= MAX_POPUP_CLOSES_BEFORE) {
-        state->popup_closes++;
-        if (!find_only)
-            close_store_popup(window, &scan);
-        release_scan_by(window, &scan);
-        *handled = 1;
-        return nullptr;
-    }
-
     uint64_t now = current_tick();
     int beside = 0;
-    int chosen = choose_play(&scan, &beside);
+    int chosen = choose_play(scan, &beside);
 
-    if (chosen < 0 || chosen >= scan.play_count || chosen >= MAX_PLAYS) {
+    if (chosen < 0 || chosen >= scan->play_count || chosen >= MAX_PLAYS) {
         state->candidate_since = 0;
-        if (try_pixel_fallback(window, state, &scan, target, now)) {
-            release_scan_by(window, &scan);
+        if (try_pixel_fallback(window, state, scan, target, now))
             return "pixels";
-        }
-        if (scan.login_count != 0 && !state->login_reported) {
+        if (scan->login_count != 0 && !state->login_reported) {
             report("LOGIN");
             state->login_reported = 1;
             if (hide_mode)
                 restore_windows(window);
         }
-        release_scan_by(window, &scan);
         return nullptr;
     }
 
@@ -198,39 +183,62 @@ const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int
     const char* word = nullptr;
     if (beside) {
         word = "uia";
-    } else if (scan.profile_count >= 1 && scan.play_tab.element && !state->tab_tried) {
+    } else if (scan->profile_count >= 1 && scan->play_tab.element && !state->tab_tried) {
         state->tab_tried = 1;
         if (!find_only)
-            try_play_tab(window, &scan.play_tab);
-        release_scan_by(window, &scan);
+            try_play_tab(window, &scan->play_tab);
         *handled = 1;
-        return nullptr;
-    } else if (scan.profile_count == 0 && scan.java_tab.element && !state->java_tried) {
+    } else if (scan->profile_count == 0 && scan->java_tab.element && !state->java_tried) {
         state->java_tried = 1;
         if (!find_only)
-            try_java_entry(window, &scan.java_tab);
-        release_scan_by(window, &scan);
+            try_java_entry(window, &scan->java_tab);
         *handled = 1;
-        return nullptr;
     } else if (now - state->candidate_since <= CANDIDATE_GRACE_MS) {
-        release_scan_by(window, &scan);
-        return nullptr;
-    } else if (confirm_candidate(window, scan.plays[chosen].rect)) {
+        // The grace has not run out yet.
+    } else if (confirm_candidate(window, scan->plays[chosen].rect)) {
         word = "uia+icon";
     } else {
         report_not_selected(state);
-        release_scan_by(window, &scan);
-        return nullptr;
     }
+    if (!word)
+        return nullptr;
 
     // The target takes its own reference; the scan's goes with release_scan.
-    const ElementSlot* play = &scan.plays[chosen];
+    const ElementSlot* play = &scan->plays[chosen];
     target->in_client = 0;
     target->rect = play->rect;
     target->colour = 0;
     target->element = play->element;
     if (target->element)
         target->element->AddRef();
+    return word;
+}
+
+const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int* handled)
+{
+    memset(target, 0, sizeof *target);
+    *handled = 0;
+    const char* word = nullptr;
+    // About 8 KB: lives on the stack for this pass only.
+    UiScan scan;
+    if (!scan_launcher_ui_by(window, &scan)) {
+        // A scan that did not finish proves no absence: what the pass may not
+        // see (sign-in captions, a disabled Play) is as the last finished
+        // scan of the run showed it. Without automation nothing ever showed.
+        scan.login_count = ui_route.last.login_count;
+        scan.disabled_plays = ui_route.last.disabled_plays;
+    }
+
+    if (ui_route.run_ended) {
+        // The run's end cut the scan short: nothing was seen, nothing decided.
+    } else if (scan.store_count != 0 && state->popup_closes <= MAX_POPUP_CLOSES_BEFORE) {
+        state->popup_closes++;
+        if (!find_only)
+            close_store_popup(window, &scan);
+        *handled = 1;
+    } else {
+        word = decide_on_play(window, state, &scan, target, handled);
+    }
     release_scan_by(window, &scan);
     return word;
 }

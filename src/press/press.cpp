@@ -183,7 +183,7 @@ int press_target(HWND window, const PlayTarget* target)
     for (int method = first; method <= METHOD_CLICK; method++) {
         report("TRY %s", METHOD_WORDS[method]);
         // Calls into the launcher's UI end within the method's own time.
-        ui_call_deadline = current_tick() + CONFIRM_MS;
+        ui_route.call_deadline = current_tick() + CONFIRM_MS;
         int done = 1;
         if (method == METHOD_INVOKE || method == METHOD_LEGACY)
             done = activate_element_by(window, target->element, method == METHOD_LEGACY);

@@ -3,7 +3,7 @@
 // the last resort.
 #include "uia/enumerate.h"
 
-#include "app/settings.h"
+#include "uia/ui_route.h"
 
 #include <string.h>
 

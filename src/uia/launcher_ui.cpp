@@ -2,13 +2,10 @@
 
 #include <string.h>
 
-#include "app/settings.h"
 #include "press/clock.h"
 #include "uia/actions.h"
 #include "uia/enumerate.h"
 #include "windows/launcher_call.h"
-
-uint64_t ui_call_deadline = 0;
 
 enum UiCallKind { UI_SCAN, UI_ACTIVATE, UI_SELECT, UI_RELEASE_SCAN, UI_RELEASE_ELEMENT };
 
@@ -57,7 +54,7 @@ static void discard_ui_call(LauncherCall* head)
 static uint32_t ui_call_limit()
 {
     uint64_t now = current_tick();
-    uint64_t left = ui_call_deadline > now ? ui_call_deadline - now : 0;
+    uint64_t left = ui_route.call_deadline > now ? ui_route.call_deadline - now : 0;
     if (left < MIN_UI_CALL_MS)
         left = MIN_UI_CALL_MS;
     return left > 0x7fffffffu ? 0x7fffffffu : (uint32_t)left;
@@ -75,15 +72,26 @@ static UiCall* new_ui_call(int kind, HWND window)
     return call;
 }
 
-// Runs the call; on an overrun the route is given up. 1 when it ended in time
-// (the record is the caller's to free).
+// Runs the call. 1 when it ended in time (the record is the caller's to
+// free). An overrun past the run's own end, from a launcher that Windows does
+// not call hung, ends the run; any other gives up the route.
 static int await_ui_call(UiCall* call, uint32_t limit_ms, int give_up_on_overrun)
 {
     if (await_call(&call->head, call->window, limit_ms) == CALL_DONE)
         return 1;
-    if (give_up_on_overrun)
-        automation_given_up = 1;
+    if (!give_up_on_overrun)
+        return 0;
+    int hung = call->window && IsWindow(call->window) && IsHungAppWindow(call->window);
+    if (ui_route.run_end != 0 && current_tick() > ui_route.run_end && !hung)
+        ui_route.run_ended = 1;
+    else
+        ui_route.given_up = 1;
     return 0;
+}
+
+static int route_closed()
+{
+    return !automation || ui_route.given_up || ui_route.run_ended;
 }
 
 void set_automation_timeouts()
@@ -101,25 +109,33 @@ void set_automation_timeouts()
 int scan_launcher_ui_by(HWND window, UiScan* scan)
 {
     memset(scan, 0, sizeof *scan);
-    if (!automation || automation_given_up)
+    if (route_closed())
         return 0;
     UiCall* call = new_ui_call(UI_SCAN, window);
     if (!call)
         return 0;
     if (!await_ui_call(call, ui_call_limit(), 1))
         return 0;
+    if (!call->result) {
+        // Windows' client gave up on the launcher: the route's verdict is the
+        // same, and the part that was read proves nothing.
+        ui_route.given_up = 1;
+        release_scan(&call->scan);
+        free_launcher_call(&call->head);
+        return 0;
+    }
     // The scan and its references move to the caller.
     memcpy(scan, &call->scan, sizeof *scan);
-    int complete = call->result;
     free_launcher_call(&call->head);
-    if (!complete)
-        automation_given_up = 1;  // Windows' client timed out: the same verdict
-    return complete;
+    ui_route.finished_scans++;
+    ui_route.last.login_count = scan->login_count;
+    ui_route.last.disabled_plays = scan->disabled_plays;
+    return 1;
 }
 
 static int act_on_element(int kind, HWND window, IUIAutomationElement* element, int legacy)
 {
-    if (!element || !automation || automation_given_up)
+    if (!element || route_closed())
         return 0;
     UiCall* call = new_ui_call(kind, window);
     if (!call)
@@ -154,10 +170,10 @@ static void let_go_in_worker(UiCall* call)
 
 void release_scan_by(HWND window, UiScan* scan)
 {
-    UiCall* call = automation_given_up ? nullptr : new_ui_call(UI_RELEASE_SCAN, window);
+    UiCall* call = route_closed() ? nullptr : new_ui_call(UI_RELEASE_SCAN, window);
     if (!call) {
-        // Given up: the references stay with the process, which ends soon; a
-        // release could block on the launcher like any other call.
+        // Given up or ended: the references stay with the process, which ends
+        // soon; a release could block on the launcher like any other call.
         memset(scan, 0, sizeof *scan);
         return;
     }
@@ -168,7 +184,7 @@ void release_scan_by(HWND window, UiScan* scan)
 
 void release_element_by(HWND window, IUIAutomationElement* element)
 {
-    if (!element || automation_given_up)
+    if (!element || route_closed())
         return;
     UiCall* call = new_ui_call(UI_RELEASE_ELEMENT, window);
     if (!call)

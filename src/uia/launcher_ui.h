@@ -1,12 +1,15 @@
 // The UI Automation calls into the launcher, each under a deadline: on a
 // worker (see windows/launcher_call.h), so that a launcher that stopped
 // answering cannot hold the run. When a call overruns, the UI Automation
-// route is given up for the rest of the run and the run goes on by pixels.
+// route is given up for the rest of the run and the run goes on by pixels; a
+// call cut short by the run's own end ends the run instead. The route's state
+// is in uia/ui_route.h.
 #pragma once
 
 #include <stdint.h>
 
 #include "uia/classify.h"
+#include "uia/ui_route.h"
 
 enum {
     // A call whose deadline has passed still gets this long.
@@ -20,18 +23,16 @@ enum {
     UIA_TRANSACTION_TIMEOUT_MS = 10000,
 };
 
-// The tick (current_tick) by which calls into the launcher's UI should end;
-// the driver and dump set it for each phase of their run.
-extern uint64_t ui_call_deadline;
-
 // Sets the documented time-outs of Windows' client, where it has them.
 void set_automation_timeouts();
 
-// 1 with a complete scan; 0 with an empty one when the route is given up
-// (now or before) or there is no automation. The scan is released with
-// release_scan_by.
+// 1 with a finished scan, which becomes the route's last evidence; 0 with an
+// empty one when the scan did not finish (given up now or before, cut short
+// by the run's end) or there is no automation. An unfinished scan keeps
+// nothing of what it saw. The scan is released with release_scan_by.
 int scan_launcher_ui_by(HWND window, UiScan* scan);
-// activate_element and select_element on a worker; 0 also when given up.
+// activate_element and select_element on a worker; 0 also when the route is
+// given up or the run has ended.
 int activate_element_by(HWND window, IUIAutomationElement* element, int legacy);
 int select_element_by(HWND window, IUIAutomationElement* element);
 // Let go of the scan's references (and zero it) or of one element's.

@@ -10,6 +10,7 @@
 
 #include "app/report.h"
 #include "app/settings.h"
+#include "uia/ui_route.h"
 #include "diag/dump.h"
 #include "press/clock.h"
 #include "support/simulated_launcher.h"

@@ -6,6 +6,7 @@
 #include <windowsx.h>
 
 #include "app/settings.h"
+#include "uia/ui_route.h"
 #include "press/locate.h"
 #include "press_harness.h"
 #include "support/simulated_launcher.h"
@@ -353,6 +354,12 @@ TEST_F(LocateOnLauncher, GreenButtonBesideSignInCaptionsIsTheSignInButton)
     add_button(d, L"Sign in", RECT{400, 300, 600, 340});
     EXPECT_EQ("", pass_at(3001));
     EXPECT_EQ("", pass_at(3501));
+    // Scans that the client gave up on read nothing; the sign-in captions
+    // the last finished scan showed still stand.
+    d.faults.find_all_build_cache = UIA_TIMEOUT;
+    EXPECT_EQ("", pass_at(4001));
+    EXPECT_EQ(1, ui_route.given_up);
+    EXPECT_EQ("", pass_at(9001));
     EXPECT_EQ(std::vector<std::string>{"LOGIN"}, reported);
 }
 

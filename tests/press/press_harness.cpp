@@ -6,6 +6,7 @@
 
 #include "app/report.h"
 #include "app/settings.h"
+#include "uia/ui_route.h"
 #include "press/clock.h"
 #include "support/child_process.h"
 #include "uia/normalize.h"
@@ -83,6 +84,7 @@ void reset_settings()
     hide_mode = 0;
     find_only = 0;
     front_title[0] = 0;
+    start_ui_route(0);
 }
 
 int add_button(UiaDouble& d, const wchar_t* name, RECT rect, int invocable)

@@ -2,6 +2,7 @@
 #include "support/uia_double.h"
 
 #include "app/settings.h"
+#include "uia/ui_route.h"
 
 #include <algorithm>
 
@@ -177,6 +178,7 @@ public:
     {
         record(owner, "Invoke");
         owner->nodes[node].invoke_calls++;
+        Sleep(owner->nodes[node].action_ms);
         return owner->nodes[node].invoke_result;
     }
 };
@@ -188,6 +190,7 @@ public:
     {
         record(owner, "Select");
         owner->nodes[node].select_calls++;
+        Sleep(owner->nodes[node].action_ms);
         return owner->nodes[node].select_result;
     }
     NOT_USED(AddToSelection)
@@ -205,6 +208,7 @@ public:
     {
         record(owner, "DoDefaultAction");
         owner->nodes[node].default_action_calls++;
+        Sleep(owner->nodes[node].action_ms);
         return owner->nodes[node].default_action_result;
     }
 

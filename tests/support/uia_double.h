@@ -83,6 +83,7 @@ struct UiaNode {
     HRESULT select_result;
     int invoke_available;        // property 30031; add_node sets it with has_invoke 0
     UiaFault pattern_fault;      // GetCurrentPatternAs on this node
+    DWORD action_ms;             // each action takes this long: a launcher slow to answer
 
     // Tree steps starting from this node.
     UiaFault parent_fault;

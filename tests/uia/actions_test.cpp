@@ -1,8 +1,12 @@
 // Acting on elements: how far activation climbs, how often it tries, and
 // that the caller's reference survives every outcome.
 #include "app/settings.h"
+#include "uia/ui_route.h"
 #include "support/uia_double.h"
 #include "uia/actions.h"
+#include "uia/launcher_ui.h"
+#include "windows/launcher_call.h"
+#include "press/clock.h"
 
 #include <gtest/gtest.h>
 
@@ -149,6 +153,40 @@ TEST_F(ActionTest, SelectTriesOnlyTheElement)
     at(0).pattern_fault = UIA_NULL;
     EXPECT_EQ(select_element(element), 0);
     EXPECT_EQ(at(0).select_calls, 2);
+}
+
+// An action that overruns its limit gives up the route, and nothing more is
+// asked of the launcher's UI; one cut short by the run's own end ends the run.
+TEST_F(ActionTest, ActionThatOverrunsClosesTheRoute)
+{
+    struct Row {
+        int method;  // 0 invoke, 1 legacy, 2 select
+        int run_over;
+        int given_up, run_ended;
+    };
+    const Row rows[] = {{0, 0, 1, 0}, {1, 0, 1, 0}, {2, 0, 1, 0}, {0, 1, 0, 1}};
+    give_invoke(0, S_OK);
+    at(0).has_legacy = at(0).has_selection_item = 1;
+    at(0).action_ms = MIN_UI_CALL_MS + 500;
+    for (const Row& row : rows) {
+        start_ui_route(0);
+        if (row.run_over)
+            ui_route.run_end = current_tick();
+        int done = row.method == 2 ? select_element_by(nullptr, element)
+                                   : activate_element_by(nullptr, element, row.method);
+        EXPECT_EQ(0, done) << row.method;
+        EXPECT_EQ(row.given_up, ui_route.given_up) << row.method;
+        EXPECT_EQ(row.run_ended, ui_route.run_ended) << row.method;
+        while (calls_left_running() != 0)
+            Sleep(20);
+        int actions = at(0).invoke_calls + at(0).default_action_calls + at(0).select_calls;
+        UiScan scan;
+        EXPECT_EQ(0, scan_launcher_ui_by(nullptr, &scan) + activate_element_by(nullptr, element, 0) +
+                         select_element_by(nullptr, element));
+        EXPECT_EQ(actions, at(0).invoke_calls + at(0).default_action_calls + at(0).select_calls);
+        EXPECT_EQ(0, call_count(d, "ElementFromHandle"));
+    }
+    start_ui_route(0);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 //
 //   tools/wine-run build/<dir>/bench_uia_scan.exe [rounds]
 #include "app/settings.h"
+#include "uia/ui_route.h"
 #include "support/uia_double.h"
 #include "uia/classify.h"
 #include "uia/enumerate.h"

@@ -2,6 +2,7 @@
 // caps, the references, the walker choice and the accessibility nudge. The
 // window is a real one of this process (the nudge and GetWindowRect need it).
 #include "app/settings.h"
+#include "uia/ui_route.h"
 #include "support/uia_double.h"
 #include "uia/enumerate.h"
 

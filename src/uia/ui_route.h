@@ -1,0 +1,44 @@
+// The UI Automation route of one run, in one place: the automation object,
+// whether the route is still taken, by when calls into the launcher's UI
+// should end, and what the last scan that finished showed. The driver and
+// dump start it; the locate pass, the press and the calls read it.
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+
+struct IUIAutomation;
+
+// Owned; none when COM or the UI Automation class is unavailable.
+extern IUIAutomation* automation;
+// The result of joining COM or of creating `automation`.
+extern HRESULT automation_status;
+
+// What a finished scan showed that a later pass may need to know when its
+// own scan did not finish: a scan cut short proves no absence.
+struct ScanEvidence {
+    int login_count;
+    int disabled_plays;
+};
+
+struct UiRoute {
+    // The tick by which calls into the launcher's UI should end.
+    uint64_t call_deadline;
+    // The tick at which the run stops looking (0: none). A call still
+    // running past it was cut short by the run's own end, not by a launcher
+    // that stopped answering.
+    uint64_t run_end;
+    // A call overran, Windows reported the launcher hung or its client gave
+    // up: the rest of the run goes by pixels, as without automation.
+    int given_up;
+    // A call was cut short by the run's end: the run is over, nothing more
+    // is asked of the launcher's UI.
+    int run_ended;
+    int finished_scans;
+    ScanEvidence last;  // of the last finished scan; zeros before the first
+};
+
+extern UiRoute ui_route;
+
+// A new run whose calls should end by `deadline`, which is also its end.
+void start_ui_route(uint64_t deadline);
