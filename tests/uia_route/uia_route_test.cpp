@@ -149,15 +149,17 @@ std::vector<CorpusPage> read_corpus()
     return pages;
 }
 
-// The expectation for `command` on `platform` ("both" counts for windows
-// and wine10), or null.
-const Expectation* stated(const CorpusPage& page, const char* command, const char* platform)
+// The expectations for `command` on `platform` ("both" counts for windows
+// and wine10): more than one line states the honest outcomes of a page
+// whose outcome may differ with the machine's speed. Empty when none.
+std::vector<const Expectation*> stated(const CorpusPage& page, const char* command, const char* platform)
 {
+    std::vector<const Expectation*> alternatives;
     for (const Expectation& e : page.expectations)
         if (e.command == command &&
             (e.platform == platform || (e.platform == "both" && strcmp(platform, "chromium") != 0)))
-            return &e;
-    return nullptr;
+            alternatives.push_back(&e);
+    return alternatives;
 }
 
 int states(const CorpusPage& page, const char* command, const char* platform)
@@ -223,10 +225,22 @@ std::vector<std::string> lines_starting(const std::vector<std::string>& lines, c
     return picked;
 }
 
-// Runs the tool once against the launcher serving the page; every mismatch
-// is a failure naming the page, with what both sides printed.
-void check_run(const CorpusPage& page, const Expectation& expected, int chromium = 0)
+// 1 when the run gave exactly the expected outcome.
+int gives(const Expectation& expected, const std::vector<std::string>& lines, int exit_code)
 {
+    // No outcome beyond the stated ones: a NOT_SELECTED beside a LOGIN tells
+    // the caller something false.
+    return first_outcome(expected.lines) == first_outcome(lines) && comes_in_order(expected.lines, lines) &&
+           outcome_lines(expected.lines) == outcome_lines(lines) && expected.exit_code == exit_code;
+}
+
+// Runs the tool once against the launcher serving the page; the run must
+// give one of the stated outcomes, else a failure names the page, with what
+// both sides printed. A press must have reached the launcher's Play.
+void check_run(const CorpusPage& page, const std::vector<const Expectation*>& alternatives, int chromium = 0)
+{
+    ASSERT_FALSE(alternatives.empty()) << page.file;
+    const Expectation& first = *alternatives[0];
     SimulatedLauncher launcher;
     std::vector<std::wstring> arguments = {L"--page", page.path};
     if (chromium)
@@ -234,28 +248,29 @@ void check_run(const CorpusPage& page, const Expectation& expected, int chromium
     ASSERT_TRUE(start_launcher(&launcher, arguments))
         << page.file << ": the simulated launcher did not show its window";
     ChildResult result =
-        run_tool_exe({widen(expected.command), L"--timeout", std::to_wstring(page.timeout_s)},
+        run_tool_exe({widen(first.command), L"--timeout", std::to_wstring(page.timeout_s)},
                      (DWORD)(page.timeout_s + 60) * 1000);
     std::vector<std::string> log = launcher_log(&launcher);
     stop_launcher(&launcher);
 
     std::vector<std::string> lines = output_lines(result.output);
-    std::string wanted_first = first_outcome(expected.lines);
-    std::string context = page.file + " " + expected.command + (chromium ? " (chromium)" : "") +
+    std::string context = page.file + " " + first.command + (chromium ? " (chromium)" : "") +
                           ": the tool printed\n" + joined(lines) +
                           "  exit code " + std::to_string(result.exit_code) +
                           "\n  the launcher logged\n" + joined(log);
-    EXPECT_EQ(wanted_first, first_outcome(lines)) << context;
     std::string wanted;
-    for (const std::string& line : expected.lines)
-        wanted += line + "; ";
-    EXPECT_TRUE(comes_in_order(expected.lines, lines)) << "wanted in order: " << wanted << "\n" << context;
-    // No outcome beyond the stated ones: a NOT_SELECTED beside a LOGIN tells
-    // the caller something false.
-    EXPECT_EQ(outcome_lines(expected.lines), outcome_lines(lines)) << context;
-    EXPECT_EQ(expected.exit_code, result.exit_code) << context;
-    if (expected.command == "find") {
+    int given = 0;
+    for (const Expectation* expected : alternatives) {
+        given = given || gives(*expected, lines, result.exit_code);
+        for (const std::string& line : expected->lines)
+            wanted += line + "; ";
+        wanted += "exit " + std::to_string(expected->exit_code) + "\n  or ";
+    }
+    EXPECT_TRUE(given) << "wanted\n  " << wanted.substr(0, wanted.size() - 5) << "\n" << context;
+    if (first.command == "find") {
         EXPECT_TRUE(lines_starting(log, "VIA ").empty()) << "find acted on the launcher\n" << context;
+    } else if (first.exit_code == 0) {
+        EXPECT_FALSE(lines_starting(log, "ACTION start-java").empty()) << "Play was not pressed\n" << context;
     }
 }
 
@@ -278,9 +293,10 @@ TEST(UiaRoute, CorpusStatesEveryOutcome)
 TEST(UiaRoute, EveryPageGivesItsWine10Outcome)
 {
     for (const CorpusPage& page : read_corpus()) {
-        for (const Expectation& expected : page.expectations) {
-            if (expected.platform == "wine10" || expected.platform == "both")
-                check_run(page, expected);
+        for (const char* command : {"find", "press"}) {
+            std::vector<const Expectation*> alternatives = stated(page, command, "wine10");
+            if (!alternatives.empty())
+                check_run(page, alternatives);
         }
     }
 }
@@ -291,13 +307,13 @@ TEST(UiaRoute, EveryPageGivesItsWine10Outcome)
 TEST(UiaRouteChromium, EveryPageGivesItsChromiumOutcome)
 {
     for (const CorpusPage& page : read_corpus()) {
-        const Expectation* find = stated(page, "find", "chromium");
-        if (!find)
+        std::vector<const Expectation*> find = stated(page, "find", "chromium");
+        if (find.empty())
             find = stated(page, "find", "wine10");
-        ASSERT_TRUE(find) << page.file;
-        check_run(page, *find, 1);
-        if (const Expectation* press = stated(page, "press", "chromium"))
-            check_run(page, *press, 1);
+        check_run(page, find, 1);
+        std::vector<const Expectation*> press = stated(page, "press", "chromium");
+        if (!press.empty())
+            check_run(page, press, 1);
     }
 }
 
