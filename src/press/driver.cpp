@@ -46,9 +46,11 @@ static void report_window(HWND window)
 static void watch_after_press(HWND window, LocateState* state)
 {
     uint64_t end = current_tick() + WATCH_MS;
-    // The watch's end is the run's: a scan it cuts short ends the watch.
+    // The watch's end is the run's: a scan it cuts short ends the watch. One
+    // the search's end cut short was slow, not hung: the watch may ask again.
     ui_route.call_deadline = end;
     ui_route.run_end = end;
+    ui_route.run_ended = 0;
     int represses = 0;
     int pending = 0;
     while (current_tick() < end) {
@@ -133,8 +135,8 @@ int run_press(int timeout_seconds)
         PlayTarget target;
         int handled = 0;
         const char* word = locate_play(window, &state, &target, &handled);
-        // A scan cut short by the run's end: nothing more can be seen.
-        if (ui_route.run_ended) {
+        // A scan cut short by the run's end, and no Play in a last picture.
+        if (ui_route.run_ended && !word) {
             previous = window;
             break;
         }

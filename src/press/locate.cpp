@@ -73,33 +73,47 @@ static void report_not_selected(LocateState* state)
     state->not_selected_reported = 1;
 }
 
-// Step with no Play candidate: a green button beside the profile marker, or
-// an Escape for a suspected pop-up. 1 when the target was filled.
-static int try_pixel_fallback(HWND window, LocateState* state, const UiScan* scan,
-                              PlayTarget* target, uint64_t now)
+enum PictureLook { LOOK_SKIPPED, LOOK_PLAY, LOOK_UNMARKED, LOOK_NO_BUTTON };
+
+// The picture part of the pixel fallback: LOOK_PLAY with the target filled
+// when a green button stands beside the profile marker.
+static int look_in_picture(HWND window, const LocateState* state, const UiScan* scan,
+                           PlayTarget* target, uint64_t now)
 {
     if (scan->disabled_plays != 0 || now - state->first_seen <= PIXEL_FALLBACK_AFTER_MS)
-        return 0;
+        return LOOK_SKIPPED;
     Capture picture;
     memset(&picture, 0, sizeof picture);
     if (!capture_window(window, &picture))
-        return 0;
-    int found = 0;
+        return LOOK_SKIPPED;
+    int look = LOOK_NO_BUTTON;
     Rect box = {0, 0, 0, 0};
     uint32_t colour = 0;
     if (find_green_button(&picture, &box, &colour)) {
+        look = LOOK_UNMARKED;
         if (has_profile_marker(&picture, box)) {
             target->in_client = 1;
             target->rect = from_rect(box);
             target->colour = colour;
             target->element = nullptr;
-            found = 1;
-        } else if (scan->login_count == 0) {
-            // Beside sign-in captions a green button is the sign-in button,
-            // not Play with another profile: LOGIN tells the caller.
-            report_not_selected(state);
+            look = LOOK_PLAY;
         }
-    } else if (!find_only && current_tick() - state->first_seen > ESCAPE_AFTER_MS &&
+    }
+    release_capture(&picture);
+    return look;
+}
+
+// Step with no Play candidate: a green button beside the profile marker, or
+// an Escape for a suspected pop-up. 1 when the target was filled.
+static int try_pixel_fallback(HWND window, LocateState* state, const UiScan* scan,
+                              PlayTarget* target, uint64_t now)
+{
+    int look = look_in_picture(window, state, scan, target, now);
+    if (look == LOOK_UNMARKED && scan->login_count == 0) {
+        // Beside sign-in captions a green button is the sign-in button, not
+        // Play with another profile: LOGIN tells the caller.
+        report_not_selected(state);
+    } else if (look == LOOK_NO_BUTTON && !find_only && current_tick() - state->first_seen > ESCAPE_AFTER_MS &&
                current_tick() - state->last_escape > ESCAPE_SPACING_MS &&
                state->escape_count <= MAX_ESCAPES_BEFORE && scan->login_count == 0) {
         send_escape(window);
@@ -107,8 +121,7 @@ static int try_pixel_fallback(HWND window, LocateState* state, const UiScan* sca
         state->last_escape = current_tick();
         report("POPUP? Escape");
     }
-    release_capture(&picture);
-    return found;
+    return look == LOOK_PLAY;
 }
 
 // A candidate not beside the profile name counts once the marker shows
@@ -230,7 +243,10 @@ const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int
     }
 
     if (ui_route.run_ended) {
-        // The run's end cut the scan short: nothing was seen, nothing decided.
+        // The run's end cut the scan short: no verdict that needs an absence,
+        // but Play beside the marker in a last picture is Play all the same.
+        if (look_in_picture(window, state, &scan, target, current_tick()) == LOOK_PLAY)
+            word = "pixels";
     } else if (scan.store_count != 0 && state->popup_closes <= MAX_POPUP_CLOSES_BEFORE) {
         state->popup_closes++;
         if (!find_only)
