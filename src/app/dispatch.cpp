@@ -7,6 +7,7 @@
 
 #include "app/report.h"
 #include "app/settings.h"
+#include "diag/diagnosis.h"
 #include "diag/dump.h"
 #include "press/driver.h"
 #include "uia/launcher_ui.h"
@@ -50,6 +51,7 @@ void read_options(int argc, wchar_t** argv, CommandOptions* options)
 {
     options->timeout_seconds = DEFAULT_TIMEOUT_SECONDS;
     options->shot = nullptr;
+    options->diagnose = nullptr;
     int i = 2;
     while (i < argc) {
         const wchar_t* word = argv[i];
@@ -62,6 +64,9 @@ void read_options(int argc, wchar_t** argv, CommandOptions* options)
             i += 2;
         } else if (has_value && wcscmp(word, L"--shot") == 0) {
             options->shot = argv[i + 1];
+            i += 2;
+        } else if (has_value && wcscmp(word, L"--diagnose") == 0) {
+            options->diagnose = argv[i + 1];
             i += 2;
         } else if (wcscmp(word, L"--hide") == 0) {
             hide_mode = 1;
@@ -188,6 +193,7 @@ static int run_command(int argc, wchar_t** argv, int* joined_com)
 
     if (wcscmp(command, L"press") == 0 || wcscmp(command, L"find") == 0) {
         find_only = wcscmp(command, L"find") == 0;
+        start_diagnosis(argc, argv, options.diagnose);
         return run_press(limit_timeout(options.timeout_seconds));
     }
     if (wcscmp(command, L"dump") == 0)

@@ -7,6 +7,7 @@ enum { DEFAULT_TIMEOUT_SECONDS = 90, MAX_TIMEOUT_SECONDS = 900 };
 struct CommandOptions {
     int timeout_seconds;     // as read, before limiting
     const wchar_t* shot;     // the argument itself, or null
+    const wchar_t* diagnose; // the argument itself, or null
 };
 
 // Reads options from argument 2 on into the settings and `options`.

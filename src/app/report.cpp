@@ -5,6 +5,7 @@
 #include <stdio.h>
 
 ReportHook report_hook = nullptr;
+ReportHook report_listener = nullptr;
 
 // A worker may print (dump's tree walk) and may still be running after the
 // tool stopped waiting for it: each thread converts into buffers of its own.
@@ -30,14 +31,19 @@ void report(const char* format, ...)
     AcquireSRWLockExclusive(&report_lock);
     if (sole_reporter != 0 && sole_reporter != GetCurrentThreadId()) {
         // a worker the tool gave up on: its lines would come out of order
-    } else if (report_hook) {
+    } else {
+        // Three converted strings at most (1 KB each) and a few numbers.
         char line[4096];
         vsnprintf(line, sizeof line, format, values);
-        report_hook(line);
-    } else {
-        vfprintf(stdout, format, values);
-        fputc('\n', stdout);
-        fflush(stdout);
+        if (report_hook) {
+            report_hook(line);
+        } else {
+            fputs(line, stdout);
+            fputc('\n', stdout);
+            fflush(stdout);
+        }
+        if (report_listener)
+            report_listener(line);
     }
     ReleaseSRWLockExclusive(&report_lock);
     va_end(values);

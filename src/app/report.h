@@ -26,3 +26,6 @@ enum { UTF8_BUFFER_BYTES = 1024, UTF8_BUFFER_COUNT = 4 };
 // Test seam: when set, each finished line goes to the hook instead of stdout.
 typedef void (*ReportHook)(const char* line);
 extern ReportHook report_hook;
+// When set, also hears each line after it went out (the run's own record for
+// a diagnosis). Both are called under the report lock, one line at a time.
+extern ReportHook report_listener;

@@ -154,22 +154,62 @@ static void dump_automation_now(LauncherCall* head)
         walker->Release();
 }
 
-static void dump_automation(HWND best)
+// 1 when the launcher stopped answering before the tree and the scan ended.
+static int dump_automation(HWND best, uint32_t limit_ms)
 {
     nudge_accessibility(best);
     wait_ms(DUMP_SETTLE_MS);
     DumpCall* call = (DumpCall*)new_launcher_call(sizeof(DumpCall));
     if (!call)
-        return;
+        return 0;
     call->head.work = dump_automation_now;
     call->window = best;
-    if (await_call(&call->head, best, DUMP_UIA_LIMIT_MS) == CALL_DONE) {
+    if (await_call(&call->head, best, limit_ms) == CALL_DONE) {
         free_launcher_call(&call->head);
-        return;
+        return 0;
     }
     keep_reports_to_this_thread();
     ui_route.given_up = 1;
     report("UIA stopped answering after %d elements", dumped_elements);
+    return 1;
+}
+
+int dump_launcher(HWND best, const LauncherWindows* found, uint32_t uia_limit_ms, const wchar_t* shot,
+                  int* shot_written)
+{
+    *shot_written = 0;
+    for (int i = 0; i < found->count; i++)
+        report_window(found->windows[i], best);
+    EnumChildWindows(best, print_child_window, 0);
+
+    int cut_short = 0;
+    if (!automation) {
+        report("UIA unavailable (0x%08lx)", (unsigned long)automation_status);
+    } else if (ui_route.given_up) {
+        // It stopped answering earlier in the run: asking again would wait.
+        report("UIA stopped answering after 0 elements");
+        cut_short = 1;
+    } else {
+        cut_short = dump_automation(best, uia_limit_ms);
+    }
+
+    Capture picture;
+    if (!capture_window(best, &picture)) {
+        report("LOOKED couldn't see the window");
+        return cut_short;
+    }
+    Rect box = {0, 0, 0, 0};
+    uint32_t colour = 0;
+    if (find_green_button(&picture, &box, &colour))
+        report("LOOKED button %ld %ld %ld %ld colour %06x icon %s", (long)box.left, (long)box.top,
+               (long)(box.right - box.left), (long)(box.bottom - box.top), (unsigned)colour,
+               has_profile_marker(&picture, box) ? "yes" : "no");
+    else
+        report("LOOKED no button");
+    if (shot)
+        *shot_written = write_bmp_file(shot, &picture) ? 1 : -1;
+    release_capture(&picture);
+    return cut_short;
 }
 
 int run_dump(const wchar_t* shot)
@@ -180,31 +220,9 @@ int run_dump(const wchar_t* shot)
         report("NOTFOUND");
         return 2;
     }
-    for (int i = 0; i < found.count; i++)
-        report_window(found.windows[i], best);
-    EnumChildWindows(best, print_child_window, 0);
-
-    if (!automation)
-        report("UIA unavailable (0x%08lx)", (unsigned long)automation_status);
-    else
-        dump_automation(best);
-
-    Capture picture;
-    if (!capture_window(best, &picture)) {
-        report("LOOKED couldn't see the window");
-        return 0;
-    }
-    Rect box = {0, 0, 0, 0};
-    uint32_t colour = 0;
-    if (find_green_button(&picture, &box, &colour))
-        report("LOOKED button %ld %ld %ld %ld colour %06x icon %s", (long)box.left, (long)box.top,
-               (long)(box.right - box.left), (long)(box.bottom - box.top), (unsigned)colour,
-               has_profile_marker(&picture, box) ? "yes" : "no");
-    else
-        report("LOOKED no button");
-
-    if (shot && !write_bmp_file(shot, &picture))
+    int shot_written = 0;
+    dump_launcher(best, &found, DUMP_UIA_LIMIT_MS, shot, &shot_written);
+    if (shot_written < 0)
         report("ERROR couldn't write %s", to_utf8(shot));
-    release_capture(&picture);
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include "app/report.h"
 #include "app/settings.h"
+#include "diag/diagnosis.h"
 #include "press/clock.h"
 #include "press/locate.h"
 #include "press/press.h"
@@ -170,6 +171,8 @@ int run_press(int timeout_seconds)
         if (!pressed) {
             if (hide_mode)
                 restore_windows(window);
+            // The picture is taken with the windows shown again.
+            write_diagnosis("STUCK", 4);
             report("STUCK");
             return 4;
         }
@@ -181,6 +184,8 @@ int run_press(int timeout_seconds)
 
     if (hide_mode)
         restore_windows(previous);
+    int code = state.login_reported ? 3 : 2;
+    write_diagnosis("NOTFOUND", code);
     report("NOTFOUND");
-    return state.login_reported ? 3 : 2;
+    return code;
 }

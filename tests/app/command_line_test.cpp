@@ -7,6 +7,7 @@
 
 #include "app/dispatch.h"
 #include "app/settings.h"
+#include "diag/diagnosis.h"
 #include "support/child_process.h"
 #include "uia/normalize.h"
 
@@ -63,6 +64,26 @@ TEST(OptionsWalk, ValueOptionAsLastArgumentIsIgnored)
     run = walk({L"press", L"--front"});
     EXPECT_EQ(L"", run.front);
     EXPECT_EQ(nullptr, walk({L"dump", L"--shot"}).options.shot);
+    EXPECT_EQ(nullptr, walk({L"find", L"--diagnose"}).options.diagnose);
+    EXPECT_STREQ(L"d.txt", walk({L"find", L"--diagnose", L"d.txt"}).options.diagnose);
+}
+
+// A diagnosis file's command line is read back by a script: quotes keep
+// blanks, quotes and empty words.
+TEST(OptionsWalk, DiagnosisCommandWordsAreQuotedWhereNeeded)
+{
+    const char* const cases[][2] = {
+        {"find", "find"}, {"Other Profile", "\"Other Profile\""}, {"", "\"\""},
+        {"a\"b", "\"a\"\"b\""}, {"Ünïcode", "Ünïcode"},
+    };
+    for (const auto& c : cases) {
+        char out[64] = "";
+        EXPECT_EQ(1, append_command_word(out, sizeof out, c[0]));
+        EXPECT_STREQ(c[1], out) << c[0];
+    }
+    char small[8] = "find";
+    EXPECT_EQ(0, append_command_word(small, sizeof small, "--timeout"));
+    EXPECT_STREQ("find", small);
 }
 
 TEST(OptionsWalk, ValueOptionTakesTheNextWordWhateverItHolds)

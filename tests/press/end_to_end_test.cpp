@@ -68,14 +68,41 @@ TEST_F(LauncherRun, LauncherDeafToPostedMessagesIsPressedByARealClick)
     EXPECT_EQ(1u, log_lines_starting(&launcher, "CLICK real").size());
 }
 
+// A diagnosis file, under a temporary folder of this machine.
+std::wstring diagnosis_path()
+{
+    wchar_t folder[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, folder);
+    return std::wstring(folder) + L"kv6-e2e-diagnosis.txt";
+}
+
+// 1 when the BMP's pixels are not all one colour.
+int picture_has_content(const std::string& bmp)
+{
+    for (size_t at = 58; at + 4 <= bmp.size(); at += 4)
+        if (bmp.compare(at, 4, bmp, 54, 4) != 0)
+            return 1;
+    return 0;
+}
+
 TEST_F(LauncherRun, LauncherIgnoringEveryClickIsStuckAndShownAgain)
 {
     start({L"--marker", L"--on-click", L"ignore"});
-    ChildResult run = run_tool_exe({L"press", L"--hide", L"--timeout", SHORT_TIMEOUT});
+    std::wstring diagnosis = diagnosis_path();
+    ChildResult run = run_tool_exe({L"press", L"--hide", L"--timeout", SHORT_TIMEOUT, L"--diagnose", diagnosis});
     std::vector<std::string> expected = {expected_window_line(&launcher), found_line(), "TRY message",
-                                         "TRY click", "STUCK"};
+                                         "TRY click", "DIAGNOSIS " + narrow(diagnosis), "STUCK"};
     EXPECT_EQ(expected, output_lines(run.output));
     EXPECT_EQ(4, run.exit_code);
+    // The run's own lines and the page as it was left, the picture taken
+    // with the window shown again.
+    std::string text = read_file_bytes(diagnosis);
+    for (const char* part : {"#> command press --hide --timeout 8\r\n", " TRY click\r\n", " STUCK\r\n#> exit 4\r\n",
+                             "\r\nLOOKED button "})
+        EXPECT_NE(std::string::npos, text.find(part)) << part << " in\n" << text;
+    EXPECT_TRUE(picture_has_content(read_file_bytes(diagnosis + L".bmp")));
+    DeleteFileW(diagnosis.c_str());
+    DeleteFileW((diagnosis + L".bmp").c_str());
     EXPECT_FALSE(holds_hidden_mark(launcher.window));
     // Both methods reached the launcher: the click was real, not blocked.
     EXPECT_EQ(1u, log_lines_starting(&launcher, "CLICK posted").size());
@@ -99,8 +126,10 @@ TEST_F(LauncherRun, LauncherClosingOnPlayConfirmsThePress)
 TEST_F(LauncherRun, ButtonWithoutTheProfileMarkerIsNotPressedAndShownAgain)
 {
     start({});
-    ChildResult run = run_tool_exe({L"press", L"--hide", L"--timeout", L"5"});
-    std::vector<std::string> expected = {expected_window_line(&launcher), "NOT_SELECTED", "NOTFOUND"};
+    // A diagnosis that cannot be written leaves the outcome as it is.
+    ChildResult run = run_tool_exe({L"press", L"--hide", L"--timeout", L"5", L"--diagnose", L"Q:\\no\\such.txt"});
+    std::vector<std::string> expected = {expected_window_line(&launcher), "NOT_SELECTED",
+                                         "ERROR couldn't write Q:\\no\\such.txt", "NOTFOUND"};
     EXPECT_EQ(expected, output_lines(run.output));
     EXPECT_EQ(2, run.exit_code);
     EXPECT_TRUE(log_lines_starting(&launcher, "CLICK").empty());

@@ -1,0 +1,37 @@
+// A failed run's own diagnosis (--diagnose FILE): the launcher's page as
+// `dump` prints it at the moment the run gave up, the run's command and
+// every line it printed, and the picture beside it, so that the run can be
+// replayed as the player's machine served it.
+#pragma once
+
+#include <stdint.h>
+#include <wchar.h>
+
+enum {
+    // The run's own lines and the dump each keep at most this much text;
+    // what does not fit is left out, and the file says so.
+    DIAGNOSIS_RUN_BYTES = 64 * 1024,
+    DIAGNOSIS_DUMP_BYTES = 256 * 1024,
+    DIAGNOSIS_PATH_CAPACITY = 1024,
+    // The UI Automation part of the diagnosis: a small page takes well under
+    // a second on Windows and a few under Wine 10; a launcher that stops
+    // answering is given up on sooner, when Windows reports it hung.
+    DIAGNOSIS_UIA_LIMIT_MS = 10000,
+};
+
+// Keeps the command (the words after the program's name, less --diagnose
+// and its file) and, from now on, every report line with its milliseconds
+// since this call. A null or empty file turns the diagnosis off.
+void start_diagnosis(int argc, wchar_t** argv, const wchar_t* file);
+// 1 when this run writes a diagnosis.
+int diagnosis_wanted();
+// Before the run's last line: writes FILE and FILE.bmp (each under a
+// temporary name, then renamed over any old one) and prints "DIAGNOSIS FILE",
+// or "ERROR couldn't write FILE". `last_line` and `exit_code` are the run's
+// end, printed after this. Nothing happens unless a diagnosis was asked for.
+void write_diagnosis(const char* last_line, int exit_code);
+
+// The command word for the file's "#> command" line: as it is, or in double
+// quotes with inner quotes doubled when it holds a blank or a quote or is
+// empty. Appends to `out` (capacity `size`, kept terminated); 0 when cut.
+int append_command_word(char* out, size_t size, const char* word);
