@@ -1,4 +1,6 @@
 // Reading a page file into plain records, and the changes its actions make.
+// A page file may come from a player: every byte is untrusted, so the reader
+// mends what is broken within the bounds of page.h and counts it.
 #include "page.h"
 
 #include "control_type_names.h"
@@ -13,6 +15,8 @@ const int BUTTON = 50000, HYPERLINK = 50005, LIST_ITEM = 50007, MENU_ITEM = 5001
           RADIO_BUTTON = 50013, TAB_ITEM = 50019, TREE_ITEM = 50024, CUSTOM = 50025,
           DATA_ITEM = 50029, SPLIT_BUTTON = 50031, CHECK_BOX = 50002;
 
+const char REPLACEMENT_UTF8[] = "\xef\xbf\xbd";  // U+FFFD
+
 // ASCII and Latin-1 capitals: enough for the table's names (its other
 // scripts have no case).
 wchar_t lower(wchar_t c)
@@ -22,27 +26,62 @@ wchar_t lower(wchar_t c)
     return c;
 }
 
+// The length of the well-formed UTF-8 sequence at text[i] and its code
+// point, or 0: overlong forms, surrogates, code points past U+10FFFF and cut
+// sequences are no UTF-8.
+int decode_utf8(const std::string& text, size_t i, unsigned* code)
+{
+    unsigned c = (unsigned char)text[i];
+    if (c < 0x80) {
+        *code = c;
+        return 1;
+    }
+    int extra = c >= 0xc2 && c <= 0xdf ? 1 : c >= 0xe0 && c <= 0xef ? 2 : c >= 0xf0 && c <= 0xf4 ? 3 : 0;
+    if (!extra || text.size() - i <= (size_t)extra)
+        return 0;
+    unsigned value = c & (0x3f >> extra);
+    for (int k = 1; k <= extra; k++) {
+        unsigned next = (unsigned char)text[i + (size_t)k];
+        if ((next & 0xc0) != 0x80)
+            return 0;
+        value = (value << 6) | (next & 0x3f);
+    }
+    static const unsigned SMALLEST[4] = {0, 0x80, 0x800, 0x10000};
+    if (value < SMALLEST[extra] || value > 0x10ffff || (value >= 0xd800 && value <= 0xdfff))
+        return 0;
+    *code = value;
+    return extra + 1;
+}
+
+void append_utf8(unsigned code, std::string* out)
+{
+    if (code < 0x80) {
+        *out += (char)code;
+    } else if (code < 0x800) {
+        *out += (char)(0xc0 | (code >> 6));
+        *out += (char)(0x80 | (code & 0x3f));
+    } else if (code < 0x10000) {
+        *out += (char)(0xe0 | (code >> 12));
+        *out += (char)(0x80 | ((code >> 6) & 0x3f));
+        *out += (char)(0x80 | (code & 0x3f));
+    } else {
+        *out += (char)(0xf0 | (code >> 18));
+        *out += (char)(0x80 | ((code >> 12) & 0x3f));
+        *out += (char)(0x80 | ((code >> 6) & 0x3f));
+        *out += (char)(0x80 | (code & 0x3f));
+    }
+}
+
+// UTF-8 to UTF-16 (what the provider serves); a byte that starts no
+// well-formed sequence reads as U+FFFD.
 std::wstring from_utf8(const std::string& text)
 {
     std::wstring out;
-    size_t i = 0, n = text.size();
-    while (i < n) {
-        unsigned c = (unsigned char)text[i];
-        int extra = c < 0x80 ? 0 : (c & 0xe0) == 0xc0 ? 1 : (c & 0xf0) == 0xe0 ? 2 : (c & 0xf8) == 0xf0 ? 3 : -1;
-        unsigned code = extra == 0 ? c : extra == 1 ? (c & 0x1f) : extra == 2 ? (c & 0x0f) : (c & 0x07);
-        int ok = extra >= 0 && i + (size_t)extra < n;
-        for (int k = 1; ok && k <= extra; k++) {
-            unsigned next = (unsigned char)text[i + (size_t)k];
-            if ((next & 0xc0) != 0x80)
-                ok = 0;
-            code = (code << 6) | (next & 0x3f);
-        }
-        if (!ok) {
-            out += (wchar_t)0xfffd;
-            i++;
-            continue;
-        }
-        i += (size_t)extra + 1;
+    size_t i = 0;
+    while (i < text.size()) {
+        unsigned code = 0xfffd;
+        int length = decode_utf8(text, i, &code);
+        i += length ? (size_t)length : 1;
         if (code >= 0x10000) {
             code -= 0x10000;
             out += (wchar_t)(0xd800 + (code >> 10));
@@ -54,8 +93,102 @@ std::wstring from_utf8(const std::string& text)
     return out;
 }
 
-// An optionally signed decimal at text[*at]; 1 and *at past it on success.
-int read_int(const std::string& text, size_t* at, int* value)
+// Counts one more problem of a kind on a line.
+void note_problem(Page* page, PageProblemKind kind, int line, int count)
+{
+    PageProblem& problem = page->problems[kind];
+    if (!problem.count)
+        problem.first_line = line;
+    problem.count = problem.count > 0x3fffffff - count ? 0x3fffffff : problem.count + count;
+}
+
+// A text behind a UTF-16 byte-order mark, to UTF-8; the units that make no
+// character (an unpaired surrogate, an odd last byte) read as U+FFFD.
+std::string utf16_to_utf8(const std::string& text, int big_endian, Page* page)
+{
+    std::string out;
+    out.reserve(text.size());
+    int line = 1;
+    size_t at = 2;  // past the mark
+    while (at < text.size()) {
+        if (text.size() - at < 2) {
+            note_problem(page, PAGE_PROBLEM_BAD_UTF16, line, 1);
+            out += REPLACEMENT_UTF8;
+            break;
+        }
+        unsigned char a = (unsigned char)text[at], b = (unsigned char)text[at + 1];
+        unsigned unit = big_endian ? (unsigned)(a << 8 | b) : (unsigned)(b << 8 | a);
+        at += 2;
+        unsigned code = unit;
+        if (unit >= 0xd800 && unit <= 0xdbff && text.size() - at >= 2) {
+            a = (unsigned char)text[at];
+            b = (unsigned char)text[at + 1];
+            unsigned low = big_endian ? (unsigned)(a << 8 | b) : (unsigned)(b << 8 | a);
+            if (low >= 0xdc00 && low <= 0xdfff) {
+                code = 0x10000 + ((unit - 0xd800) << 10) + (low - 0xdc00);
+                at += 2;
+            }
+        }
+        if (code >= 0xd800 && code <= 0xdfff) {
+            note_problem(page, PAGE_PROBLEM_BAD_UTF16, line, 1);
+            code = 0xfffd;
+        }
+        append_utf8(code, &out);
+        line += code == '\n';
+    }
+    return out;
+}
+
+// One physical line as the parser may take it: cut to MAX_PAGE_LINE_BYTES at
+// a character's start, without NUL bytes, every byte part of well-formed
+// UTF-8. What had to change is counted against line `number`.
+std::string mend_line(const std::string& text, size_t start, size_t end, int number, Page* page)
+{
+    if (end - start > MAX_PAGE_LINE_BYTES) {
+        note_problem(page, PAGE_PROBLEM_LONG_LINE, number, 1);
+        size_t cut = start + MAX_PAGE_LINE_BYTES;
+        for (int back = 0; back < 3 && cut > start && ((unsigned char)text[cut] & 0xc0) == 0x80; back++)
+            cut--;
+        end = cut;
+    }
+    std::string line;
+    line.reserve(end - start);
+    int nuls = 0, bad = 0;
+    std::string piece = text.substr(start, end - start);
+    size_t i = 0;
+    while (i < piece.size()) {
+        if (piece[i] == 0) {
+            nuls++;
+            i++;
+            continue;
+        }
+        unsigned code;
+        int length = decode_utf8(piece, i, &code);
+        if (!length) {
+            bad++;
+            line += REPLACEMENT_UTF8;
+            i++;
+            continue;
+        }
+        line.append(piece, i, (size_t)length);
+        i += (size_t)length;
+    }
+    if (nuls)
+        note_problem(page, PAGE_PROBLEM_NUL, number, nuls);
+    if (bad)
+        note_problem(page, PAGE_PROBLEM_BAD_UTF8, number, bad);
+    return line;
+}
+
+// What parsing one line had to mend in it, beyond its bytes.
+struct LineRepairs {
+    int clamped_numbers;
+    int dropped_actions;
+};
+
+// An optionally signed decimal at text[*at], clamped to PAGE_NUMBER_LIMIT
+// (counted in *clamped); 1 and *at past it on success.
+int read_int(const std::string& text, size_t* at, int* value, int* clamped)
 {
     size_t i = *at;
     int sign = 1;
@@ -65,10 +198,17 @@ int read_int(const std::string& text, size_t* at, int* value)
     }
     size_t digits = i;
     long long v = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - digits < 9)
-        v = v * 10 + (text[i++] - '0');
-    if (i == digits || (i < text.size() && text[i] >= '0' && text[i] <= '9'))
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        if (v <= PAGE_NUMBER_LIMIT)
+            v = v * 10 + (text[i] - '0');
+        i++;
+    }
+    if (i == digits)
         return 0;
+    if (v > PAGE_NUMBER_LIMIT) {
+        v = PAGE_NUMBER_LIMIT;
+        (*clamped)++;
+    }
     *value = (int)(sign * v);
     *at = i;
     return 1;
@@ -86,32 +226,34 @@ int read_word(const std::string& text, size_t* at, const char* word)
     return 1;
 }
 
-// What follows the name's closing quote: " L T W H", flags, " ## ...".
-int parse_tail(const std::string& tail, PageElement* element, std::string* annotations)
+// What follows the name's closing quote at text[at]: " L T W H", flags,
+// " ## ...". Read in place: a line with many quotes tries each of them.
+int parse_tail(const std::string& text, size_t at, PageElement* element, std::string* annotations,
+               LineRepairs* repairs)
 {
-    size_t at = 0;
     int numbers[4];
+    int clamped = 0;
     for (int k = 0; k < 4; k++) {
-        if (at >= tail.size() || tail[at] != ' ')
+        if (at >= text.size() || text[at] != ' ')
             return 0;
         at++;
-        if (!read_int(tail, &at, &numbers[k]))
+        if (!read_int(text, &at, &numbers[k], &clamped))
             return 0;
     }
     int disabled = 0, offscreen = 0, invoke = 0;
     annotations->clear();
-    while (at < tail.size()) {
-        if (tail[at] != ' ')
+    while (at < text.size()) {
+        if (text[at] != ' ')
             return 0;
         at++;
-        if (read_word(tail, &at, "disabled"))
+        if (read_word(text, &at, "disabled"))
             disabled = 1;
-        else if (read_word(tail, &at, "offscreen"))
+        else if (read_word(text, &at, "offscreen"))
             offscreen = 1;
-        else if (read_word(tail, &at, "invoke"))
+        else if (read_word(text, &at, "invoke"))
             invoke = 1;
-        else if (read_word(tail, &at, "##")) {
-            *annotations = tail.substr(at);
+        else if (read_word(text, &at, "##")) {
+            *annotations = text.substr(at);
             break;
         } else
             return 0;
@@ -123,16 +265,16 @@ int parse_tail(const std::string& tail, PageElement* element, std::string* annot
     element->disabled = disabled;
     element->offscreen = offscreen;
     element->invoke = invoke;
+    repairs->clamped_numbers += clamped;
     return 1;
 }
 
+// RRGGBB in six hexadecimal digits, else the fallback.
 int parse_colour(const std::string& text, int fallback)
 {
-    if (text.size() != 6)
+    if (text.size() != 6 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
         return fallback;
-    char* end = nullptr;
-    long value = strtol(text.c_str(), &end, 16);
-    return end && *end == 0 ? (int)value : fallback;
+    return (int)strtol(text.c_str(), nullptr, 16);
 }
 
 struct Annotations {
@@ -140,7 +282,7 @@ struct Annotations {
     int fill, text, notext, legacy, noinvoke;
 };
 
-void parse_action_list(const std::string& list, PageElement* element)
+void parse_action_list(const std::string& list, PageElement* element, LineRepairs* repairs)
 {
     size_t start = 0;
     while (start <= list.size()) {
@@ -156,15 +298,19 @@ void parse_action_list(const std::string& list, PageElement* element)
         else if (kind == "page") action.kind = PAGE_ACTION_PAGE;
         else if (kind == "select") action.kind = PAGE_ACTION_SELECT;
         else if (kind == "rerender-once") action.kind = PAGE_ACTION_RERENDER_ONCE;
-        if (action.kind != PAGE_ACTION_NONE)
-            element->actions.push_back(action);
+        if (action.kind != PAGE_ACTION_NONE) {
+            if (element->actions.size() < MAX_PAGE_ACTIONS)
+                element->actions.push_back(action);
+            else
+                repairs->dropped_actions++;
+        }
         if (comma == std::string::npos)
             break;
         start = comma + 1;
     }
 }
 
-void parse_annotations(const std::string& text, PageElement* element, Annotations* notes)
+void parse_annotations(const std::string& text, PageElement* element, Annotations* notes, LineRepairs* repairs)
 {
     size_t start = 0;
     while (start < text.size()) {
@@ -178,7 +324,7 @@ void parse_annotations(const std::string& text, PageElement* element, Annotation
         std::string value = equals == std::string::npos ? "" : word.substr(equals + 1);
         if (key == "id" && !value.empty()) element->id = value;
         else if (key == "type") notes->type = value;
-        else if (key == "action") parse_action_list(value, element);
+        else if (key == "action") parse_action_list(value, element, repairs);
         else if (key == "fill") notes->fill = parse_colour(value, notes->fill);
         else if (key == "text") notes->text = parse_colour(value, notes->text);
         else if (key == "notext") notes->notext = 1;
@@ -208,28 +354,7 @@ void set_patterns(PageElement* element, const Annotations& notes)
     element->selection = item || selects || element->selected;
 }
 
-}  // namespace
-
-int control_type_from_name(const std::wstring& name)
-{
-    std::wstring key;
-    for (wchar_t c : name)
-        key += c == L'_' ? L' ' : lower(c);
-    for (const ControlTypeName& entry : CONTROL_TYPE_NAMES)
-        if (key == entry.name)
-            return entry.control_type;
-    return 0;
-}
-
-const wchar_t* control_type_english(int control_type)
-{
-    for (const ControlTypeName& entry : CONTROL_TYPE_NAMES)
-        if (entry.control_type == control_type)
-            return entry.name;
-    return L"custom";
-}
-
-int parse_page_line(const std::string& line, int index, PageElement* element)
+int parse_element_line(const std::string& line, int index, PageElement* element, LineRepairs* repairs)
 {
     std::string text = line;
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
@@ -244,13 +369,14 @@ int parse_page_line(const std::string& line, int index, PageElement* element)
     // The name ends at the last quote that the four numbers follow.
     PageElement parsed = PageElement();
     std::string annotations;
+    LineRepairs found_repairs{0, 0};
     size_t quote = text.size();
     int found = 0;
     while (!found && quote > name_start) {
         quote = text.rfind('"', quote - 1);
         if (quote == std::string::npos || quote < name_start)
             break;
-        found = parse_tail(text.substr(quote + 1), &parsed, &annotations);
+        found = parse_tail(text, quote + 1, &parsed, &annotations, &found_repairs);
     }
     if (!found)
         return 0;
@@ -259,7 +385,7 @@ int parse_page_line(const std::string& line, int index, PageElement* element)
     parsed.name = from_utf8(text.substr(name_start, quote - name_start));
     parsed.id = "e" + std::to_string(index);
     Annotations notes{"", -1, 0xffffff, 0, 0, 0};
-    parse_annotations(annotations, &parsed, &notes);
+    parse_annotations(annotations, &parsed, &notes, &found_repairs);
     // A note overrides TYPE; a name neither knows is kept for the report, so
     // that no type is read as custom unseen.
     std::string written = text.substr(blanks + 1, close - blanks - 1);
@@ -277,14 +403,14 @@ int parse_page_line(const std::string& line, int index, PageElement* element)
     parsed.text_colour = notes.notext ? -1 : notes.text;
     set_patterns(&parsed, notes);
     *element = parsed;
+    repairs->clamped_numbers += found_repairs.clamped_numbers;
+    repairs->dropped_actions += found_repairs.dropped_actions;
     return 1;
 }
 
-namespace {
-
 // A dump's "WINDOW CLASS "TITLE" ... (this one)" or "  CHILD CLASS "TEXT"
 // L T W H[ hidden]" line into the page's window class and children.
-void parse_window_line(const std::string& line, Page* page)
+void parse_window_line(const std::string& line, int number, Page* page)
 {
     std::string text = line;
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
@@ -309,54 +435,160 @@ void parse_window_line(const std::string& line, Page* page)
     }
     // The text ends at the last quote; the rectangle and the flag follow it.
     size_t last = text.rfind('"');
-    if (last <= quote + 1 || page->children.size() >= MAX_PAGE_CHILDREN)
+    if (last <= quote + 1)
         return;
     PageChild parsed{class_name, from_utf8(text.substr(quote + 2, last - quote - 2)), 0, 0, 0, 0, 0};
-    std::string tail = text.substr(last + 1);
-    char flag[16] = "";
-    int fields = sscanf(tail.c_str(), " %d %d %d %d %15s", &parsed.left, &parsed.top, &parsed.width,
-                        &parsed.height, flag);
-    if (fields < 4)
+    int* fields[4] = {&parsed.left, &parsed.top, &parsed.width, &parsed.height};
+    size_t next = last + 1;
+    int clamped = 0;
+    for (int k = 0; k < 4; k++) {
+        while (next < text.size() && text[next] == ' ')
+            next++;
+        if (!read_int(text, &next, fields[k], &clamped))
+            return;
+    }
+    while (next < text.size() && text[next] == ' ')
+        next++;
+    parsed.hidden = text.compare(next, std::string::npos, "hidden") == 0 ||
+                    text.compare(next, 7, "hidden ") == 0;
+    if (page->children.size() >= MAX_PAGE_CHILDREN) {
+        note_problem(page, PAGE_PROBLEM_MANY_CHILDREN, number, 1);
         return;
-    parsed.hidden = fields == 5 && strcmp(flag, "hidden") == 0;
+    }
+    if (clamped)
+        note_problem(page, PAGE_PROBLEM_HUGE_NUMBER, number, clamped);
     page->children.push_back(parsed);
 }
 
+// How a problem reads in the log: what was wrong and done, its unit, and
+// what may have caused it in a file not read as UTF-16.
+struct ProblemWords {
+    const char* what;
+    const char* unit;
+    const char* units;
+    const char* hint;
+};
+
+const ProblemWords PROBLEM_WORDS[PAGE_PROBLEM_KINDS] = {
+    {"the file is longer than 16777216 bytes, the rest is ignored", nullptr, nullptr, ""},
+    {"longer than 4096 bytes, cut", "line", "lines", ""},
+    {"NUL bytes, dropped", "byte", "bytes", "; UTF-16 without a byte-order mark?"},
+    {"bad UTF-16, read as U+FFFD", "code unit", "code units", ""},
+    {"bad UTF-8, read as U+FFFD", "sequence", "sequences", ""},
+    {"indented deeper than 64 levels, put at most 64 deep", "line", "lines", ""},
+    {"number beyond -1000000..1000000, clamped", "number", "numbers", ""},
+    {"more than 8192 element lines, skipped", "line", "lines", ""},
+    {"more than 16 actions on an element, the rest ignored", "action", "actions", ""},
+    {"more than 64 CHILD lines, skipped", "line", "lines", ""},
+};
+static_assert(MAX_PAGE_FILE_BYTES == 16777216 && MAX_PAGE_LINE_BYTES == 4096 && MAX_PAGE_DEPTH == 64 &&
+                  PAGE_NUMBER_LIMIT == 1000000 && MAX_PAGE_ELEMENTS == 8192 && MAX_PAGE_ACTIONS == 16 &&
+                  MAX_PAGE_CHILDREN == 64,
+              "the problem lines spell the bounds out");
+
 }  // namespace
 
-int parse_page_text(const std::string& text, Page* page)
+int control_type_from_name(const std::wstring& name)
+{
+    std::wstring key;
+    for (wchar_t c : name)
+        key += c == L'_' ? L' ' : lower(c);
+    for (const ControlTypeName& entry : CONTROL_TYPE_NAMES)
+        if (key == entry.name)
+            return entry.control_type;
+    return 0;
+}
+
+const wchar_t* control_type_english(int control_type)
+{
+    for (const ControlTypeName& entry : CONTROL_TYPE_NAMES)
+        if (entry.control_type == control_type)
+            return entry.name;
+    return L"custom";
+}
+
+int parse_page_line(const std::string& line, int index, PageElement* element)
+{
+    LineRepairs repairs{0, 0};
+    return parse_element_line(line, index, element, &repairs);
+}
+
+int parse_page_text(const std::string& bytes, Page* page)
 {
     page->elements.clear();
     page->window_class.clear();
     page->children.clear();
+    for (PageProblem& problem : page->problems)
+        problem = PageProblem{0, 0};
+    // Windows PowerShell 5 writes `dump > file` in UTF-16 with a mark.
+    std::string converted;
+    int little = bytes.compare(0, 2, "\xff\xfe") == 0, big = bytes.compare(0, 2, "\xfe\xff") == 0;
+    page->utf16 = little || big;
+    if (page->utf16)
+        converted = utf16_to_utf8(bytes, big, page);
+    const std::string& text = little || big ? converted : bytes;
     size_t start = text.compare(0, 3, "\xef\xbb\xbf") == 0 ? 3 : 0;
     std::vector<int> open;  // the last element at each depth
+    int number = 0;         // the line's, from 1
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos)
             end = text.size();
-        PageElement element;
-        if (parse_page_line(text.substr(start, end - start), (int)page->elements.size(), &element)) {
-            int index = (int)page->elements.size();
-            if (index == 0) {
-                element.depth = 0;
-            } else {
-                // Deeper than one below the last line: under the deepest open one.
-                if (element.depth > (int)open.size())
-                    element.depth = (int)open.size();
-                if (element.depth < 1)
-                    element.depth = 1;
-                open.resize((size_t)element.depth);
-                element.parent = open.back();
-            }
-            open.push_back(index);
-            page->elements.push_back(element);
-        } else {
-            parse_window_line(text.substr(start, end - start), page);
-        }
+        number++;
+        std::string line = mend_line(text, start, end, number, page);
         start = end + 1;
+        PageElement element;
+        LineRepairs repairs{0, 0};
+        if (!parse_element_line(line, (int)page->elements.size(), &element, &repairs)) {
+            parse_window_line(line, number, page);
+            continue;
+        }
+        if (page->elements.size() >= MAX_PAGE_ELEMENTS) {
+            note_problem(page, PAGE_PROBLEM_MANY_ELEMENTS, number, 1);
+            continue;
+        }
+        if (repairs.clamped_numbers)
+            note_problem(page, PAGE_PROBLEM_HUGE_NUMBER, number, repairs.clamped_numbers);
+        if (repairs.dropped_actions)
+            note_problem(page, PAGE_PROBLEM_MANY_ACTIONS, number, repairs.dropped_actions);
+        if (element.depth > MAX_PAGE_DEPTH) {
+            note_problem(page, PAGE_PROBLEM_DEEP, number, 1);
+            element.depth = MAX_PAGE_DEPTH;
+        }
+        int index = (int)page->elements.size();
+        if (index == 0) {
+            element.depth = 0;
+        } else {
+            // Deeper than one below the last line: under the deepest open one.
+            if (element.depth > (int)open.size())
+                element.depth = (int)open.size();
+            if (element.depth < 1)
+                element.depth = 1;
+            open.resize((size_t)element.depth);
+            element.parent = open.back();
+        }
+        open.push_back(index);
+        page->elements.push_back(element);
     }
     return (int)page->elements.size();
+}
+
+void describe_page_problems(const Page& page, std::vector<std::string>* lines)
+{
+    lines->clear();
+    for (int kind = 0; kind < PAGE_PROBLEM_KINDS; kind++) {
+        const PageProblem& problem = page.problems[kind];
+        if (!problem.count)
+            continue;
+        const ProblemWords& words = PROBLEM_WORDS[kind];
+        char line[256];
+        if (words.unit)
+            snprintf(line, sizeof line, "PAGE line %d: %s (%d %s)%s", problem.first_line, words.what,
+                     problem.count, problem.count == 1 ? words.unit : words.units, page.utf16 ? "" : words.hint);
+        else
+            snprintf(line, sizeof line, "PAGE line %d: %s", problem.first_line, words.what);
+        lines->push_back(line);
+    }
 }
 
 void find_unknown_page_types(const Page& page, std::vector<PageUnknownType>* unknown, int* untyped)
@@ -376,18 +608,46 @@ void find_unknown_page_types(const Page& page, std::vector<PageUnknownType>* unk
     }
 }
 
+namespace {
+
+FILE* open_page_file(const wchar_t* path)
+{
+#ifdef _WIN32
+    return _wfopen(path, L"rb");
+#else
+    // The native checks: the same reader on a narrow path.
+    char narrow[4096];
+    size_t length = wcstombs(narrow, path, sizeof narrow);
+    if (length == (size_t)-1 || length >= sizeof narrow)
+        return nullptr;
+    return fopen(narrow, "rb");
+#endif
+}
+
+}  // namespace
+
 int load_page_file(const wchar_t* path, Page* page)
 {
-    FILE* file = _wfopen(path, L"rb");
+    FILE* file = open_page_file(path);
     if (!file)
         return -1;
     std::string text;
     char buffer[4096];
     size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
+    while (text.size() <= MAX_PAGE_FILE_BYTES && (got = fread(buffer, 1, sizeof buffer, file)) > 0)
         text.append(buffer, got);
     fclose(file);
-    return parse_page_text(text, page);
+    int cut = text.size() > MAX_PAGE_FILE_BYTES;
+    if (cut)
+        text.resize(MAX_PAGE_FILE_BYTES);
+    int elements = parse_page_text(text, page);
+    if (cut) {
+        int lines = 1;
+        for (char c : text)
+            lines += c == '\n';
+        note_problem(page, PAGE_PROBLEM_BIG_FILE, lines, 1);
+    }
+    return elements;
 }
 
 int find_page_element(const Page& page, const std::string& id)

@@ -51,13 +51,47 @@ struct PageChild {
     int hidden;
 };
 
+// A page file comes from a player: the reader takes any bytes and keeps what
+// it makes of them within these bounds. A dump prints at most 41 levels,
+// 4001 elements and names of 1023 UTF-8 bytes, so real dumps stay inside.
+enum {
+    MAX_PAGE_CHILDREN = 64,
+    MAX_PAGE_ELEMENTS = 8192,
+    MAX_PAGE_DEPTH = 64,          // the window is level 0
+    MAX_PAGE_ACTIONS = 16,        // per element
+    MAX_PAGE_LINE_BYTES = 4096,   // in UTF-8, without the line end
+    MAX_PAGE_FILE_BYTES = 16 << 20,
+    PAGE_NUMBER_LIMIT = 1000000,  // |coordinate or size|: sums of a few stay well inside an int
+};
+
+// What the reader found wrong in a file and mended: one kind per way a
+// file can be broken, counted, with the first line it happened on.
+enum PageProblemKind {
+    PAGE_PROBLEM_BIG_FILE,       // longer than MAX_PAGE_FILE_BYTES: the rest is ignored
+    PAGE_PROBLEM_LONG_LINE,      // cut to MAX_PAGE_LINE_BYTES
+    PAGE_PROBLEM_NUL,            // NUL bytes, dropped
+    PAGE_PROBLEM_BAD_UTF16,      // unpaired surrogates or an odd last byte, read as U+FFFD
+    PAGE_PROBLEM_BAD_UTF8,       // bytes that are no UTF-8, read as U+FFFD
+    PAGE_PROBLEM_DEEP,           // indented deeper than MAX_PAGE_DEPTH
+    PAGE_PROBLEM_HUGE_NUMBER,    // beyond PAGE_NUMBER_LIMIT, clamped
+    PAGE_PROBLEM_MANY_ELEMENTS,  // element lines past MAX_PAGE_ELEMENTS, skipped
+    PAGE_PROBLEM_MANY_ACTIONS,   // actions past MAX_PAGE_ACTIONS on a line, ignored
+    PAGE_PROBLEM_MANY_CHILDREN,  // CHILD lines past MAX_PAGE_CHILDREN, skipped
+    PAGE_PROBLEM_KINDS
+};
+
+struct PageProblem {
+    int count;       // in the kind's unit: lines, bytes, code units, sequences, numbers
+    int first_line;  // 1-based line of the file
+};
+
 struct Page {
     std::vector<PageElement> elements;  // [0] is the window itself
     std::wstring window_class;          // of the dump's "(this one)" WINDOW line; empty without one
     std::vector<PageChild> children;    // its CHILD lines, at most MAX_PAGE_CHILDREN
+    PageProblem problems[PAGE_PROBLEM_KINDS] = {};
+    int utf16 = 0;                      // 1 when a byte-order mark made it read as UTF-16
 };
-
-enum { MAX_PAGE_CHILDREN = 64 };
 
 // The control type id for a localized type name (the languages of
 // control_type_names.h; case ignored) or an English name with '_' for
@@ -70,10 +104,14 @@ const wchar_t* control_type_english(int control_type);
 // line, else 0. `index` is the element's position among element lines (for
 // the default id "e<index>").
 int parse_page_line(const std::string& line, int index, PageElement* element);
-// Every element line of a text in UTF-8 (BOM, CR LF allowed), with parents
-// linked, and the window class and child windows of its WINDOW and CHILD
-// lines. The number of elements.
+// Every element line of a text in UTF-8 (BOM, CR LF allowed) or in UTF-16
+// with a byte-order mark (either order), with parents linked, and the window
+// class and child windows of its WINDOW and CHILD lines. Any bytes: what is
+// broken is mended within the bounds above and counted in page->problems.
+// The number of elements.
 int parse_page_text(const std::string& text, Page* page);
+// One log line per kind of problem the page had, "PAGE line N: ...", in kind order.
+void describe_page_problems(const Page& page, std::vector<std::string>* lines);
 // A type name of a page that the reader does not know, and on how many lines.
 struct PageUnknownType {
     std::string name;  // UTF-8, as the page spells it
@@ -83,7 +121,8 @@ struct PageUnknownType {
 // order of first use; the number of untyped (`[]`) elements goes to *untyped.
 void find_unknown_page_types(const Page& page, std::vector<PageUnknownType>* unknown, int* untyped);
 
-// Reads a page file; the number of elements, -1 if it cannot be read.
+// Reads a page file (its first MAX_PAGE_FILE_BYTES); the number of
+// elements, -1 if it cannot be read.
 int load_page_file(const wchar_t* path, Page* page);
 
 // The element with this AutomationId, or -1.

@@ -4,9 +4,13 @@
 #include "chromium_habits.h"
 #include "page.h"
 #include "page_paint.h"
+#include "page_twins.h"
 #include "uia_provider.h"
 
 #include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string.h>
 
 namespace {
 
@@ -200,6 +204,104 @@ TEST(PageActions, RerenderOnceSwallowsOnlyTheFirstPress)
     EXPECT_EQ(host, std::vector<PageActionKind>{PAGE_ACTION_START_JAVA});
     const std::vector<std::string> expected = {"VIA invoke play", "ACTION rerender-once play", "VIA posted play"};
     EXPECT_EQ(log, expected);
+}
+
+// A player's dump with Korean types, a name beyond the BMP (🎮) and CR LF.
+const char PLAYER_DUMP[] =
+    "WINDOW Chrome_WidgetWin_1 \"Minecraft Launcher\" 100 80 1000 700 C:\\x\\MinecraftLauncher.exe (this one)\r\n"
+    "  CHILD Chrome_RenderWidgetHostHWND \"Chrome Legacy Window\" 108 111 984 661\r\n"
+    "[window] \"Minecraft Launcher\" 100 80 1000 700\r\n"
+    "  [\xeb\x8b\xa8\xec\xb6\x94] \"\xed\x94\x8c\xeb\xa0\x88\xec\x9d\xb4 \xf0\x9f\x8e\xae\" 600 664 220 60\r\n"
+    "  [\xed\x85\x8d\xec\x8a\xa4\xed\x8a\xb8] \"Kestrov V6\" 360 672 210 44 ## marker\r\n";
+
+std::string repeated(const std::string& line, int count)
+{
+    std::string text;
+    for (int i = 0; i < count; i++)
+        text += line;
+    return text;
+}
+
+// Each line one level deeper than the last, `levels` of them below the
+// window, written at most `written` levels deep.
+std::string ladder(int levels, int written)
+{
+    std::string text = "[window] \"w\" 0 0 10 10\n";
+    for (int level = 1; level <= levels; level++)
+        text += std::string((size_t)(level < written ? level : written) * 2, ' ') + "[group] \"\" 0 0 1 1\n";
+    return text;
+}
+
+// A player's file as it arrives, and its twin: a UTF-8 text that must read
+// to the same page (for a damaged file, the page the reader mends it to),
+// and the one problem line the file gives ("" for none).
+struct FileCase {
+    const char* what;
+    std::string bytes, twin;
+    const char* problem;
+};
+
+std::vector<FileCase> file_cases()
+{
+    const std::string window = "[window] \"w\" 0 0 10 10\n";
+    const std::string button = "  [button] \"b\" 1 2 3 4\n";
+    const std::string comment = "#" + std::string(98, '-') + "\n";
+    std::string lone_surrogate = utf16_twin("[] \"X\" 1 2 3 4", 0);
+    lone_surrogate[10] = 0;  // the X (after the mark and four units) becomes U+D800
+    lone_surrogate[11] = (char)0xd8;
+    return {
+        {"UTF-16 LE, as PowerShell 5 writes it", utf16_twin(PLAYER_DUMP, 0), PLAYER_DUMP, ""},
+        {"UTF-16 BE", utf16_twin(PLAYER_DUMP, 1), PLAYER_DUMP, ""},
+        {"UTF-16, unpaired surrogate", lone_surrogate, "[] \"\xef\xbf\xbd\" 1 2 3 4",
+         "PAGE line 1: bad UTF-16, read as U+FFFD (1 code unit)"},
+        {"over-long line", window + "  [button] \"" + std::string(5000, 'x') + "\" 1 2 3 4\n", window,
+         "PAGE line 2: longer than 4096 bytes, cut (1 line)"},
+        {"NUL bytes", std::string("[window] \"w\0\" 0 0 10 10\0\n", 25), window, "PAGE line 1: NUL bytes, dropped (2 bytes"},
+        {"bad UTF-8", window + "  [button] \"a\xff\xc3\x62\xed\xa0\x80\" 1 2 3 4\n",
+         window + "  [button] \"a\xef\xbf\xbd\xef\xbf\xbd\x62\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\" 1 2 3 4\n",
+         "PAGE line 2: bad UTF-8, read as U+FFFD (5 sequences)"},
+        {"deep nesting", ladder(70, 70), ladder(70, 64), "PAGE line 66: indented deeper than 64 levels"},
+        {"huge numbers", window + "  [button] \"b\" 99999999999999999999 -1000001 1000000 4\n",
+         window + "  [button] \"b\" 1000000 -1000000 1000000 4\n", "PAGE line 2: number beyond -1000000..1000000, clamped (2 numbers)"},
+        {"too many elements", window + repeated(button, 8200), window + repeated(button, 8191),
+         "PAGE line 8193: more than 8192 element lines, skipped (9 lines)"},
+        {"too many actions", window + "  [button] \"b\" 1 2 3 4 ## action=" + repeated("show:x,", 20) + "close\n",
+         window + "  [button] \"b\" 1 2 3 4 ## action=" + repeated("show:x,", 15) + "show:x\n",
+         "PAGE line 2: more than 16 actions on an element, the rest ignored (5 actions)"},
+        {"too many children", repeated("CHILD C \"t\" 1 2 3 4\n", 70) + window,
+         repeated("CHILD C \"t\" 1 2 3 4\n", 64) + window, "PAGE line 65: more than 64 CHILD lines, skipped (6 lines)"},
+        {"file past 16 MiB", window + repeated(comment, 170000), window,
+         "PAGE line 167773: the file is longer than 16777216 bytes, the rest is ignored"},
+    };
+}
+
+// Read from a file as the simulator reads --page, each row gives its twin's
+// page and its problem line, and nothing else.
+TEST(PageFiles, PlayerFilesReadAsTheirTwins)
+{
+    wchar_t folder[MAX_PATH], path[MAX_PATH];
+    ASSERT_TRUE(GetTempPathW(MAX_PATH, folder));
+    ASSERT_TRUE(GetTempFileNameW(folder, L"kv6", 0, path));
+    for (const FileCase& c : file_cases()) {
+        SCOPED_TRACE(c.what);
+        FILE* file = _wfopen(path, L"wb");
+        ASSERT_TRUE(file);
+        fwrite(c.bytes.data(), 1, c.bytes.size(), file);
+        fclose(file);
+        Page read, twin;
+        load_page_file(path, &read);
+        parse_page_text(c.twin, &twin);
+        EXPECT_EQ(page_difference(read, twin, 0), "");
+        std::vector<std::string> lines;
+        describe_page_problems(twin, &lines);
+        EXPECT_TRUE(lines.empty()) << lines[0];
+        describe_page_problems(read, &lines);
+        ASSERT_EQ(lines.size(), c.problem[0] ? 1u : 0u);
+        if (c.problem[0]) {
+            EXPECT_EQ(lines[0].compare(0, strlen(c.problem), c.problem), 0) << lines[0];
+        }
+    }
+    DeleteFileW(path);
 }
 
 Page page;

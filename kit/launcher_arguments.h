@@ -1,0 +1,48 @@
+// The simulated launcher's arguments (documented in the README) as one plain
+// record.
+#pragma once
+
+#include <windows.h>
+
+#include "chromium_habits.h"
+
+enum ClickAction { START_JAVA, CLOSE_WINDOW, HIDE_BUTTON, IGNORE_CLICK };
+enum AcceptKind { ACCEPT_ANY, ACCEPT_POSTED, ACCEPT_REAL };
+
+struct LauncherSettings {
+    wchar_t title[256];
+    int x, y, width, height;
+    int windows;
+    int shrink;
+    int minimized, layered, chrome_child, children, hidden_child;
+    int has_button, button_given;
+    RECT button;
+    COLORREF button_colour;
+    int marker;
+    ClickAction on_click;
+    AcceptKind accept;
+    int java_ms;
+    int hang_after_ms, hang_for_ms, hang_on_click;
+    int hang_after_probe_ms;  // -1: off
+    int hang_on_button_down;
+    int busy_not_hung;
+    int start_hidden;
+    char late_element[64];
+    int late_element_ms;
+    int busy_ms, busy_every_ms;
+    unsigned stall_seed;
+    int stall_min_ms, stall_max_ms;
+    int button_after_ms, close_after_ms, popup_until_escape;
+    int lifetime_ms;
+    int count_calls;
+    wchar_t log_path[MAX_PATH];
+    wchar_t page_path[MAX_PATH];
+    wchar_t background_path[MAX_PATH];
+};
+
+// The defaults, then every argument; Chromium's habits go to *habits.
+// Unknown words are skipped.
+void read_launcher_arguments(int argc, wchar_t** argv, LauncherSettings* settings, ChromiumHabits* habits);
+
+// A COLORREF for an RRGGBB number.
+COLORREF colour_ref(int rrggbb);

@@ -1,0 +1,270 @@
+// The simulated launcher's windows and their procedures.
+#include "launcher_windows.h"
+
+#include <stdio.h>
+#include <wchar.h>
+
+#include "launcher_actions.h"
+#include "launcher_faults.h"
+#include "launcher_input.h"
+#include "launcher_painting.h"
+#include "launcher_state.h"
+#include "uia_provider.h"
+
+namespace {
+
+// What the tool leaves on a window it hides: its property holds the window's
+// extended style from before plus this bit.
+const wchar_t HIDDEN_PROPERTY_NAME[] = L"KestrovV6.Hidden";
+const unsigned long long HIDDEN_MARK = 0x10000000000ULL;
+
+// Input and painting, shared by every window of the fixture; -1 when the
+// message is not one of them.
+LRESULT handle_common(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    LRESULT handled = handle_input(window, message, wparam, lparam);
+    if (handled != -1)
+        return handled;
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(window, &ps);
+        paint_window(window, dc);
+        EndPaint(window, &ps);
+        return 0;
+    }
+    case WM_PRINTCLIENT:
+        paint_window(window, (HDC)wparam);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    }
+    return -1;
+}
+
+LRESULT CALLBACK child_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    LRESULT handled = handle_common(window, message, wparam, lparam);
+    if (handled != -1)
+        return handled;
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+struct WindowList {
+    HWND* windows;
+    int* count;
+};
+
+BOOL CALLBACK collect_main_window(HWND window, LPARAM list_pointer)
+{
+    WindowList* list = (WindowList*)list_pointer;
+    wchar_t class_name[64];
+    GetClassNameW(window, class_name, 64);
+    if (!wcscmp(class_name, main_class_name) && *list->count < 64)
+        list->windows[(*list->count)++] = window;
+    return TRUE;
+}
+
+// This thread's top-level launcher windows, at most 64.
+void collect_main_windows(HWND* windows, int* count)
+{
+    WindowList list{windows, count};
+    EnumThreadWindows(GetCurrentThreadId(), collect_main_window, (LPARAM)&list);
+}
+
+// The timers that are no fault's: the lifetime, late button and element,
+// closing, call counts, re-renders.
+void run_timer(HWND window, WPARAM timer)
+{
+    if (timer == TIMER_LIFETIME)
+        PostQuitMessage(0);
+    if (timer == TIMER_BUTTON_LATE) {
+        KillTimer(window, TIMER_BUTTON_LATE);
+        log_line("ACTION show-button");
+        show_button(window, 1);
+    }
+    if (timer == TIMER_ELEMENT_LATE) {
+        KillTimer(window, TIMER_ELEMENT_LATE);
+        int element = find_page_element(page, settings.late_element);
+        if (element > 0) {
+            page.elements[(size_t)element].hidden = 0;
+            log_line("ACTION show-late %s", settings.late_element);
+            repaint_all(window);
+        }
+    }
+    if (timer == TIMER_CALLS) {
+        static long logged = 0;
+        long calls = element_provider_calls();
+        if (calls != logged)
+            log_line("CALLS %ld", calls);
+        logged = calls;
+    }
+    if (timer == TIMER_RERENDER)
+        rerender("timer");
+    if (timer == TIMER_CLOSE_ALL) {
+        KillTimer(window, TIMER_CLOSE_ALL);
+        log_line("ACTION close-all");
+        HWND windows[64];
+        int count = 0;
+        collect_main_windows(windows, &count);
+        for (int i = 0; i < count; i++)
+            DestroyWindow(windows[i]);
+    }
+}
+
+LRESULT CALLBACK main_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    LRESULT handled = handle_common(window, message, wparam, lparam);
+    if (handled != -1)
+        return handled;
+    if (message == WM_GETOBJECT) {
+        // Only the top-level window serves the page: the Chrome child answers
+        // as a plain window, so the tree is not served twice.
+        LRESULT answer = 0;
+        if (answer_uia_request(window, wparam, lparam, &answer))
+            return answer;
+    }
+    hang_after_probe(message);
+    if (message == PAGE_ACTION_MESSAGE && has_page && window == page_window) {
+        run_page_actions(window, (int)wparam, (int)lparam);
+        return 0;
+    }
+    switch (message) {
+    case WM_TIMER:
+        if (!run_fault_timer(window, wparam))
+            run_timer(window, wparam);
+        return 0;
+    case WM_CLOSE:
+        log_line("CLOSE");
+        DestroyWindow(window);
+        return 0;
+    case WM_DESTROY:
+        if (window == page_window)
+            stop_page_provider(window);
+        if (--main_windows_open <= 0)
+            PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+// The child windows of a page's CHILD lines, with their classes, texts and
+// places. A dump lists them at any depth without their nesting: all become
+// children of the main window.
+void create_page_children(HWND window, HINSTANCE instance)
+{
+    for (const PageChild& child : page.children) {
+        WNDCLASSW known;
+        if (!GetClassInfoW(instance, child.class_name.c_str(), &known)) {
+            WNDCLASSW child_class;
+            ZeroMemory(&child_class, sizeof child_class);
+            child_class.lpfnWndProc = child_procedure;
+            child_class.hInstance = instance;
+            child_class.hCursor = LoadCursor(nullptr, IDC_ARROW);
+            child_class.lpszClassName = child.class_name.c_str();
+            RegisterClassW(&child_class);
+        }
+        POINT corner{child.left, child.top};
+        ScreenToClient(window, &corner);
+        CreateWindowExW(0, child.class_name.c_str(), child.text.c_str(),
+                        WS_CHILD | (child.hidden ? 0 : WS_VISIBLE), corner.x, corner.y, child.width,
+                        child.height, window, nullptr, instance, nullptr);
+    }
+}
+
+// The default button sits centred, 120 pixels above the client bottom.
+void place_button(HWND window)
+{
+    if (settings.button_given)
+        return;
+    RECT client;
+    GetClientRect(window, &client);
+    int left = (client.right - 300) / 2;
+    int top = client.bottom - 120 - 64;
+    settings.button = RECT{left, top, left + 300, top + 64};
+}
+
+}  // namespace
+
+const char* window_role(HWND window)
+{
+    wchar_t class_name[64];
+    GetClassNameW(window, class_name, 64);
+    if (!wcscmp(class_name, CHROME_CLASS))
+        return "chrome";
+    if (!wcscmp(class_name, CHILD_CLASS))
+        return "child";
+    // A page's CHILD lines give children of other classes: they show the
+    // page as the render widget does.
+    return GetParent(window) ? "chrome" : "main";
+}
+
+void register_launcher_classes(HINSTANCE instance)
+{
+    WNDCLASSW main_class;
+    ZeroMemory(&main_class, sizeof main_class);
+    main_class.lpfnWndProc = main_procedure;
+    main_class.hInstance = instance;
+    main_class.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    main_class.lpszClassName = main_class_name;
+    RegisterClassW(&main_class);
+    WNDCLASSW child_class = main_class;
+    child_class.lpfnWndProc = child_procedure;
+    child_class.lpszClassName = CHROME_CLASS;
+    RegisterClassW(&child_class);
+    child_class.lpszClassName = CHILD_CLASS;
+    RegisterClassW(&child_class);
+}
+
+HWND create_main_window(HINSTANCE instance, int index)
+{
+    wchar_t title[300];
+    if (index == 0)
+        swprintf(title, 300, L"%ls", settings.title);
+    else
+        swprintf(title, 300, L"%ls %d", settings.title, index + 1);
+    DWORD ex_style = settings.layered ? WS_EX_LAYERED : 0;
+    HWND window = CreateWindowExW(ex_style, main_class_name, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                                  settings.x + index * 10, settings.y + index * 10,
+                                  settings.width - index * settings.shrink, settings.height, nullptr,
+                                  nullptr, instance, nullptr);
+    if (!window)
+        return nullptr;
+    main_windows_open++;
+    if (settings.layered)
+        SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA);
+    place_button(window);
+    if (index == 0 && has_page) {
+        page_window = window;
+        start_page_provider(window, &page);
+    }
+    if (index == 0) {
+        RECT client;
+        GetClientRect(window, &client);
+        if (settings.chrome_child)
+            CreateWindowExW(0, CHROME_CLASS, L"Chrome Legacy Window", WS_CHILD | WS_VISIBLE, 0, 0,
+                            client.right, client.bottom, window, nullptr, instance, nullptr);
+        if (has_page)
+            create_page_children(window, instance);
+        HWND parent = window;
+        for (int i = 0; i < settings.children; i++) {
+            wchar_t name[32];
+            swprintf(name, 32, L"child %d", i + 1);
+            parent = CreateWindowExW(0, CHILD_CLASS, name, WS_CHILD | WS_VISIBLE, 4, 4,
+                                     60 - i * 4 > 8 ? 60 - i * 4 : 8, 40, parent, nullptr, instance, nullptr);
+        }
+        if (settings.hidden_child)
+            CreateWindowExW(0, CHILD_CLASS, L"hidden child", WS_CHILD, 80, 4, 30, 30, window, nullptr,
+                            instance, nullptr);
+    }
+    if (settings.start_hidden) {
+        // As an earlier hide-mode run of the tool leaves it.
+        LONG_PTR style = GetWindowLongPtrW(window, GWL_EXSTYLE);
+        SetPropW(window, HIDDEN_PROPERTY_NAME, (HANDLE)(ULONG_PTR)((unsigned long long)style | HIDDEN_MARK));
+        SetWindowLongPtrW(window, GWL_EXSTYLE, style | WS_EX_LAYERED | WS_EX_TRANSPARENT);
+        SetLayeredWindowAttributes(window, 0, 1, LWA_ALPHA);
+    }
+    ShowWindow(window, settings.minimized ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL);
+    UpdateWindow(window);
+    return window;
+}
