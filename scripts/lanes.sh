@@ -117,6 +117,8 @@ prepare_many() {
 }
 
 prepare() {
+  local whose="the test lanes"
+  [ "${1-}" != --default ] || whose="tools/wine-run and tools/wine10-run"
   local all work="" work8="" prefixes8=0 prefixes10=0 displays=0 skipped=0 kind display prefix tests
   all="$(lanes "$@")"
   while IFS='|' read -r kind display prefix tests; do
@@ -146,13 +148,15 @@ prepare() {
   list="$(mktemp)"
   printf '%s' "$work" >"$list"
   if [ "$prefixes" = 0 ]; then
-    kv6_step -q 10 "Starting $displays test lane displays and Wine servers" "a second or two each" \
+    kv6_step -q 10 "Starting $displays displays and Wine servers for $whose" "a second or two each" \
       lanes -- "$0" _prepare-many "$list" || status=$?
   else
     # What it usually costs: a Wine 8 prefix 10 to 20 s, a Wine 10 one 20
     # to 40 s, shared among the jobs.
     local low=$(( (prefixes8 * 10 + prefixes10 * 20) / jobs )) high=$(( (prefixes8 * 20 + prefixes10 * 40) / jobs ))
-    kv6_step "Making $prefixes Wine prefixes for the test lanes ($prefixes8 Wine 8, $prefixes10 Wine 10; $jobs at a time) and starting their displays" \
+    local noun="Wine prefixes"
+    [ "$prefixes" != 1 ] || noun="Wine prefix"
+    kv6_step "Making $prefixes $noun for $whose ($prefixes8 Wine 8, $prefixes10 Wine 10), $jobs at a time" \
       "$(kv6_duration "$low") to $(kv6_duration "$high")" lanes -- "$0" _prepare-many "$list" || status=$?
   fi
   rm -f "$list"
