@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the build and the tests need, when missing.
-# Quick when everything is there: it only asks dpkg.
+# Installs the Debian packages that the build and the tests need, when missing
+# (a step of about 1 to 2 minutes, said as it goes: scripts/step.sh), then the
+# Debian 13 root of Wine 10 (scripts/install-wine10.sh). Quick and silent
+# when everything is there: it only asks dpkg and looks for the root's marker.
 set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd -P)"
+. "$here/step.sh"
 
 packages=(
   cmake make g++                      # the build, and the native sanitizer checks
@@ -24,11 +28,11 @@ done
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -qq
-  "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+  echo "Missing Debian packages: ${missing[*]}"
+  kv6_step "Installing ${#missing[@]} Debian packages" "1 to 2 minutes" packages -- \
+    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive \
+    bash -c 'apt-get update && apt-get install -y "$@"' bash "${missing[@]}"
 fi
 
 # Wine 10 for the UI Automation checks, in a Debian 13 root of its own.
-"${sudo_cmd[@]}" "$(dirname "$0")/install-wine10.sh"
+"${sudo_cmd[@]}" "$here/install-wine10.sh"

@@ -7,7 +7,8 @@
 # written last, so a run that was cut short starts over (the finished
 # debootstrap step is kept). Quick when the root is there: it only looks
 # for the marker. Every mount it needs is made in a private mount namespace
-# and so ends with the command.
+# and so ends with the command. Its two steps say what they do and cost as
+# they go, their output in build/logs (scripts/step.sh).
 set -euo pipefail
 
 cache="${KV6_CACHE:-${HOME:-/root}/.cache}"
@@ -35,40 +36,32 @@ mkdir -p "$(dirname "$root")"
 # A root without its marker is unfinished: build it again.
 remove "$root"
 
+. "$(dirname "$0")/step.sh"
+echo "The Debian 13 root for Wine 10 is missing: making it in $root, once (1 to 6 minutes in all, about 1.4 GB)"
 start=$SECONDS
 # debootstrap deletes ROOT/debootstrap only when it has finished.
 if [ ! -x "$tmp/usr/bin/apt-get" ] || [ -e "$tmp/debootstrap" ]; then
   remove "$tmp"
-  echo "Making a Debian 13 root in $tmp"
   # debootstrap mounts /proc and /sys in the root itself: keep them private.
-  unshare --mount --propagation private \
-    debootstrap --variant=minbase trixie "$tmp" ${mirror:+"$mirror"} >"$tmp.log" 2>&1 || {
-      echo "install-wine10.sh: debootstrap failed, see $tmp.log" >&2
-      exit 1
-    }
-  echo "  debootstrap: $((SECONDS - start)) s"
+  kv6_step "Debian 13 root, 1 of 2: debootstrap trixie" "1 to 3 minutes" wine10-root-debootstrap -- \
+    unshare --mount --propagation private \
+    debootstrap --variant=minbase trixie "$tmp" ${mirror:+"$mirror"} || exit 1
 fi
 
-echo "Installing Wine 10 inside $tmp"
-step=$SECONDS
 cp -L /etc/resolv.conf "$tmp/etc/resolv.conf" 2>/dev/null || true
-unshare --mount --propagation private bash -euo pipefail -c '
+kv6_step "Debian 13 root, 2 of 2: Wine 10 and Xvfb inside" "1 to 3 minutes" wine10-root-wine -- \
+  unshare --mount --propagation private bash -euo pipefail -c '
   tmp="$1"
   mount --rbind /dev "$tmp/dev"
   mount -t proc proc "$tmp/proc"
   run() { chroot "$tmp" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
             DEBIAN_FRONTEND=noninteractive LANG=C.UTF-8 "$@"; }
   run dpkg --configure -a
-  run apt-get update -qq
-  run apt-get install -y -qq --no-install-recommends wine wine64 xvfb xauth
+  run apt-get update
+  run apt-get install -y --no-install-recommends wine wine64 xvfb xauth
   run apt-get clean
-' bash "$tmp" >>"$tmp.log" 2>&1 || {
-  echo "install-wine10.sh: installing Wine inside the root failed, see $tmp.log" >&2
-  exit 1
-}
-echo "  apt inside: $((SECONDS - step)) s"
+' bash "$tmp" || exit 1
 
 touch "$tmp/$marker"
 mv "$tmp" "$root"
-rm -f "$tmp.log"
-echo "Wine 10 root ready: $root ($((SECONDS - start)) s)"
+echo "Wine 10 root ready: $root ($(kv6_duration $((SECONDS - start))) in all)"

@@ -15,16 +15,22 @@
 # The exit code is the first route's that is not 0.
 # KV6_BUILD_DIR runs a build folder other than build/mingw (built with
 # cmake --build; it must be configured).
+# Set-up first: packages, the Debian 13 root, the build, the two Wine
+# prefixes; each long step says what it does and costs as it goes (logs in
+# build/logs), and with everything there they print a line or none.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+. scripts/step.sh
 build="${KV6_BUILD_DIR:-build/mingw}"
-echo "Building what is missing (scripts/build.sh)..."
 if [ "$build" = build/mingw ]; then
-  scripts/build.sh >/dev/null || exit 1
+  scripts/build.sh || exit 1
 else
-  scripts/install-packages.sh >/dev/null &&
-    cmake --build "$build" --target KestrovV6-Play kv6_kit >/dev/null || exit 1
+  scripts/install-packages.sh &&
+    kv6_step -q 15 "Building the tool and the simulated launcher in $build" "seconds to minutes" build -- \
+      cmake --build "$build" --target KestrovV6-Play kv6_kit || exit 1
 fi
+# The default Wine 8 and Wine 10 prefixes, made before the launcher starts.
+scripts/lanes.sh prepare --default || exit 1
 
 echo "== The pixel route, under Wine 8"
 log=$(mktemp)

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# The whole test run: installs what is missing, builds, runs every test
-# program under Wine on a virtual display, then the native sanitizer checks
-# of the pixel code. Exits non-zero when anything fails.
+# The whole test run: installs what is missing, builds, makes every test
+# lane's display and Wine prefix (before any test runs, so that making one
+# never loads the machine under a running test), runs every test program
+# under Wine on a virtual display, then the native sanitizer checks of the
+# pixel code. Each long set-up step says what it does and costs; their logs
+# are in build/logs. Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
+scripts/lanes.sh prepare
 status=0
 ctest --preset mingw || status=1
 if [ -x scripts/native-checks.sh ]; then
