@@ -243,6 +243,10 @@ void check_run(const CorpusPage& page, const std::vector<const Expectation*>& al
     const Expectation& first = *alternatives[0];
     SimulatedLauncher launcher;
     std::vector<std::wstring> arguments = {L"--page", page.path};
+    // A player's page (scripts/add-page.sh) brings the picture of their launcher.
+    std::wstring picture = page.path.substr(0, page.path.size() - 5) + L".bmp";
+    if (GetFileAttributesW(picture.c_str()) != INVALID_FILE_ATTRIBUTES)
+        arguments.insert(arguments.end(), {L"--background", picture});
     if (chromium)
         arguments.push_back(L"--chromium");
     ASSERT_TRUE(start_launcher(&launcher, arguments))

@@ -1,0 +1,182 @@
+# shellcheck shell=bash
+# The replay's pure parts, sourced by scripts/replay.sh, scripts/add-page.sh
+# and the replay test: reading a player's diagnosis (its command, outcome
+# and whether it was cut short), comparing SCAN lines, and the time-out the
+# replay gives the tool. Nothing here runs Wine or writes a file.
+
+# The report lines that make an outcome: whole lines, in order.
+REPLAY_OUTCOME_WORDS='^(FOUND|PRESSED|NOTFOUND|NOT_SELECTED|LOGIN|STUCK|POPUP)'
+# Every timed step of a locate pass (the 2.5 s grace, the pixel fallback at
+# 3 s, the Escapes up to 13 s, the pop-up's seventh pass) lies within a
+# fixed number of passes of the time it waits for: the replay gives the
+# tool that many of its own passes beyond the player's time.
+REPLAY_EXTRA_PASSES=10
+REPLAY_PASS_WAIT_MS=500   # the driver's wait after a pass that did nothing
+REPLAY_TOOL_MAX_TIMEOUT=900
+
+# The SCAN line's fields, one "name value" a line; the pick's "(Kestrov V6
+# beside it)" becomes its own field. 1 for a line that is no finished scan.
+scan_fields() {
+  local re='^SCAN elements ([0-9]+) plays ([0-9]+) pick (.*) profiles ([0-9]+) tab (yes|no) java (yes|no) login ([0-9]+)$'
+  local line="${1%$'\r'}" pick beside=no
+  [[ "$line" =~ $re ]] || return 1
+  pick="${BASH_REMATCH[3]}"
+  if [[ "$pick" == *" (Kestrov V6 beside it)" ]]; then
+    pick="${pick% (Kestrov V6 beside it)}"
+    beside=yes
+  fi
+  printf '%s\n' "elements ${BASH_REMATCH[1]}" "plays ${BASH_REMATCH[2]}" "pick $pick" "beside $beside" \
+    "profiles ${BASH_REMATCH[4]}" "tab ${BASH_REMATCH[5]}" "java ${BASH_REMATCH[6]}" "login ${BASH_REMATCH[7]}"
+}
+
+# One line: does the replay's SCAN line match the player's, field by field?
+compare_scans() {
+  local player="${1%$'\r'}" replayed="${2%$'\r'}" differences="" i
+  local -a p r
+  if [ -z "$replayed" ]; then
+    echo "REPLAY could not compare with the player's scan: the replay printed no SCAN line"
+    return
+  fi
+  # An unfinished scan's counts would read as absences: nothing to compare.
+  if [[ "$player" == "SCAN unfinished after "* ]]; then
+    echo "REPLAY could not compare with the player's scan: theirs did not finish ($player)"
+    return
+  fi
+  if [[ "$replayed" == "SCAN unfinished after "* ]]; then
+    echo "REPLAY could not compare with the player's scan: the replay's did not finish ($replayed)"
+    return
+  fi
+  mapfile -t p < <(scan_fields "$player")
+  mapfile -t r < <(scan_fields "$replayed")
+  if [ ${#p[@]} -ne 8 ] || [ ${#r[@]} -ne 8 ]; then
+    echo "REPLAY could not compare with the player's scan: unreadable SCAN line"
+    return
+  fi
+  for i in "${!p[@]}"; do
+    [ "${p[$i]}" = "${r[$i]}" ] || differences="${differences:+$differences, }${r[$i]} (player ${p[$i]#* })"
+  done
+  if [ -z "$differences" ]; then
+    echo "REPLAY agrees with the player's scan: $player"
+  else
+    echo "REPLAY differs from the player's scan: $differences"
+  fi
+}
+
+# The words of a "#> command" line, each ended by a NUL: a word with a
+# blank, a double quote or nothing in it stands in double quotes, each inner
+# quote doubled. Read character by character, never evaluated: the file
+# comes from a player. 1 for a line that breaks those rules.
+command_words() {
+  local text="${1%$'\r'}" i=0 n word c
+  n=${#text}
+  while :; do
+    while ((i < n)) && [[ "${text:$i:1}" == [$' \t'] ]]; do i=$((i + 1)); done
+    ((i < n)) || return 0
+    word=""
+    if [ "${text:$i:1}" = '"' ]; then
+      i=$((i + 1))
+      while :; do
+        ((i < n)) || return 1   # no closing quote
+        c="${text:$i:1}"
+        if [ "$c" = '"' ]; then
+          if [ "${text:$((i + 1)):1}" = '"' ]; then
+            word+='"'
+            i=$((i + 2))
+            continue
+          fi
+          i=$((i + 1))
+          break
+        fi
+        word+="$c"
+        i=$((i + 1))
+      done
+      # A closing quote ends the word.
+      ((i >= n)) || [[ "${text:$i:1}" == [$' \t'] ]] || return 1
+    else
+      while ((i < n)) && [[ "${text:$i:1}" != [$' \t'] ]]; do
+        c="${text:$i:1}"
+        [ "$c" != '"' ] || return 1   # a quote in a bare word
+        word+="$c"
+        i=$((i + 1))
+      done
+    fi
+    printf '%s\0' "$word"
+  done
+}
+
+# The player's command from a diagnosis FILE, into the array named by $2.
+# 1 when the file has no "#> command" line or an unreadable one.
+read_player_command() {
+  local line
+  line="$(grep -a -m 1 '^#> command ' "$1")" || return 1
+  line="${line%$'\r'}"
+  command_words "${line#'#> command '}" >/dev/null || return 1
+  mapfile -d '' -t "$2" < <(command_words "${line#'#> command '}")
+}
+
+# An outcome, "LINE; LINE; exit N", from report lines on stdin and an exit
+# code.
+outcome_of() {
+  local line outcome=""
+  while IFS= read -r line; do
+    line="${line%$'\r'}"
+    [[ "$line" =~ $REPLAY_OUTCOME_WORDS ]] && outcome+="$line; "
+  done
+  echo "${outcome}exit $1"
+}
+
+# The player's outcome from a diagnosis FILE: its "#> MS LINE" lines and its
+# "#> exit N". 1 when the file has no exit line.
+player_outcome() {
+  local code
+  code="$(tr -d '\r' <"$1" | sed -n 's/^#> exit \(-\{0,1\}[0-9]\{1,\}\)$/\1/p' | head -n 1)"
+  [ -n "$code" ] || return 1
+  tr -d '\r' <"$1" | sed -n 's/^#> [0-9]\{1,\} //p' | outcome_of "$code"
+}
+
+# "UIA stopped answering after N elements" when the diagnosis FILE says that
+# the launcher stopped answering while it was taken; 1 when not.
+cut_short_reason() {
+  local reason
+  grep -a -q '^# cut short' "$1" || grep -a -q '^UIA stopped answering after ' "$1" || return 1
+  reason="$(grep -a -m 1 '^UIA stopped answering after ' "$1" | tr -d '\r')"
+  echo "${reason:-the launcher stopped answering}"
+}
+
+# The tool's --timeout among its words (the command first), read as the tool
+# reads its options: each value option takes the next word, the last one
+# counts, "15s" is 15, and the result lies in 1 to 900 (90 when none).
+# Prints "SECONDS INDEX", INDEX the value's place or -1 when none was given.
+tool_timeout() {
+  local -a words=("$@")
+  local i=1 seconds=90 at=-1 value
+  while [ $i -lt ${#words[@]} ]; do
+    if [ $((i + 1)) -lt ${#words[@]} ] && [[ "${words[$i]}" == --profile || "${words[$i]}" == --shot || "${words[$i]}" == --front ]]; then
+      i=$((i + 2))
+    elif [ $((i + 1)) -lt ${#words[@]} ] && [ "${words[$i]}" = --timeout ]; then
+      value="${words[$((i + 1))]}"
+      seconds=0
+      if [[ "$value" =~ ^[[:space:]]*([+-]?)0*([0-9]+) ]]; then
+        seconds=${BASH_REMATCH[2]}
+        [ ${#seconds} -le 6 ] || seconds=999999
+        [ "${BASH_REMATCH[1]}" != - ] || seconds=0
+      fi
+      at=$((i + 1))
+      i=$((i + 2))
+    else
+      i=$((i + 1))
+    fi
+  done
+  [ "$seconds" -le "$REPLAY_TOOL_MAX_TIMEOUT" ] || seconds=$REPLAY_TOOL_MAX_TIMEOUT
+  [ "$seconds" -ge 1 ] || seconds=1
+  echo "$seconds $at"
+}
+
+# The replay's time-out for a player's SECONDS when one of the replay's
+# scans takes SCAN_MS: the player's time and REPLAY_EXTRA_PASSES passes more.
+replay_timeout() {
+  local seconds="$1" scan_ms="$2" longer
+  longer=$((seconds + (REPLAY_EXTRA_PASSES * (scan_ms + REPLAY_PASS_WAIT_MS) + 999) / 1000))
+  [ "$longer" -le "$REPLAY_TOOL_MAX_TIMEOUT" ] || longer=$REPLAY_TOOL_MAX_TIMEOUT
+  echo "$longer"
+}
