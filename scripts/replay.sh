@@ -82,6 +82,15 @@ done
 # its root (/tmp among them): the page and the picture go there.
 work="$(mktemp -d /tmp/kv6-replay.XXXXXX)"
 cp "$page" "$work/launcher.page"
+# A launcher that stopped answering before its tree was read leaves a
+# diagnosis without element lines: serve its window alone, placed and named
+# as its "(this one)" WINDOW line says, as the player's tool found it.
+if ! tr -d '\r' <"$page" | grep -a -q '^ *\[' &&
+  window="$(tr -d '\r' <"$page" | sed -n 's/^WINDOW [^ ]* \(".*"\) \(-\{0,1\}[0-9]\{1,\} -\{0,1\}[0-9]\{1,\} [0-9]\{1,\} [0-9]\{1,\}\) .*(this one)$/[window] \1 \2/p' | head -n 1)" &&
+  [ -n "$window" ]; then
+  echo "$window" >>"$work/launcher.page"
+  echo "REPLAY serves the launcher's window alone: the player's file holds no UI Automation tree"
+fi
 launcher_args=(--page "Z:$work/launcher.page" --log "Z:$work/launcher.log" --lifetime-ms 1200000)
 # shellcheck disable=SC2206  # split into words on purpose
 launcher_args+=(${KV6_REPLAY_LAUNCHER_ARGS:-})

@@ -150,5 +150,24 @@ cut-short.diagnosis|^REPLAY the player's diagnosis was cut short: UIA stopped an
 cut-short.diagnosis|^REPLAY differs from the player's outcome: (POPUP\? Escape; )+NOTFOUND; exit 2 \(player NOTFOUND; exit 2\)$
 ROWS
 
+# Runs of corpus pages that fail under Wine 10 write their diagnosis, and the
+# diagnosis replays as that run. A row: the page, the tool's time-out, the
+# launcher's arguments, what the replay of the diagnosis must print.
+while IFS='|' read -r name seconds faults wanted; do
+    file="$work/$name.diagnosis"
+    output="$(KV6_REPLAY_LAUNCHER_ARGS="$faults" "$replay" "$repo/kit/pages/$name.page" find --timeout "$seconds" --diagnose "Z:$file" 2>&1 | tr -d '\r')"
+    expect "$output" "^DIAGNOSIS Z:$file$" "$name: the run says where its diagnosis is"
+    # A hung launcher gives no picture.
+    [ -n "$faults" ] || [ -s "$file.bmp" ] || fail "$name: the diagnosis has its picture beside it"
+    output="$("$replay" "$file" 2>&1 | tr -d '\r')"
+    echo "$output"
+    expect "$output" "^REPLAY gives the player's outcome: " "$name: the replay gives the player's outcome"
+    expect "$output" "$wanted" "$name: $wanted"
+done <<'ROWS'
+sign-in-green|8||^REPLAY gives the player's outcome: LOGIN; NOTFOUND; exit 3$
+other-profile|20||^REPLAY gives the player's outcome: NOT_SELECTED; NOTFOUND; exit 2$
+home-en|8|--hang-after-ms 1|^REPLAY the player's diagnosis was cut short: UIA stopped answering after 0 elements$
+ROWS
+
 [ "$status" = 0 ] && echo "PASS"
 exit "$status"
