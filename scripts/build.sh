@@ -17,7 +17,7 @@ configure=(cmake --preset mingw)
 if [ -f build/mingw/CMakeCache.txt ]; then
   kv6_step -Q 10 "Configuring build/mingw again" "a few seconds" configure -- "${configure[@]}"
 else
-  kv6_step "Configuring build/mingw" "10 to 40 s" configure -- "${configure[@]}"
+  kv6_step "Configuring build/mingw" "a few seconds" configure -- "${configure[@]}"
 fi
 if [ -f build/mingw/KestrovV6-Play.exe ]; then
   kv6_step -q 15 "Building what changed in build/mingw" "seconds, a few minutes after a big change" \
