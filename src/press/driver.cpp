@@ -125,12 +125,7 @@ int run_press(int timeout_seconds)
         }
         if (window != previous) {
             report_window(window);
-            // A new window starts its own tab tries and grace; the limits and
-            // one-time reports hold for the whole run.
-            state.tab_tried = 0;
-            state.java_tried = 0;
-            state.candidate_since = 0;
-            state.first_seen = current_tick();
+            start_locate_window(&state, current_tick());
         }
 
         PlayTarget target;

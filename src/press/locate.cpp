@@ -25,6 +25,32 @@ enum {
     MAX_POPUP_CLOSES_BEFORE = 5, // a seventh pop-up is looked past
 };
 
+// Looks, counted beside the waits: on Windows a scan takes milliseconds and
+// the waits decide; on a slow client the looks do.
+enum {
+    LOOKS_BEFORE_VERDICT = 2,
+    // More passes than this in a row without a look and the looks so far no
+    // longer tell what the page shows: a re-render may have replaced it.
+    LOOKS_EXPIRE_AFTER_PASSES = 2,
+    // A page whose tree has not come for this long and this many scans is
+    // read as one without a tree (accessibility off): by its picture alone.
+    // Chromium builds a cold tree within seconds of being asked.
+    TREE_OVERDUE_MS = 10000,
+    TREE_OVERDUE_SCANS = 4,
+};
+
+void start_locate_window(LocateState* state, unsigned long long now)
+{
+    state->tab_tried = 0;
+    state->java_tried = 0;
+    state->first_seen = now;
+    state->candidate_since = 0;
+    state->candidate_looks = 0;
+    state->absent_looks = 0;
+    state->passes_without_look = 0;
+    state->unbuilt_since = 0;
+}
+
 static RECT from_rect(Rect r)
 {
     RECT out = {r.left, r.top, r.right, r.bottom};
@@ -75,13 +101,10 @@ static void report_not_selected(LocateState* state)
 
 enum PictureLook { LOOK_SKIPPED, LOOK_PLAY, LOOK_UNMARKED, LOOK_NO_BUTTON };
 
-// The picture part of the pixel fallback: LOOK_PLAY with the target filled
-// when a green button stands beside the profile marker.
-static int look_in_picture(HWND window, const LocateState* state, const UiScan* scan,
-                           PlayTarget* target, uint64_t now)
+// A picture of the window: LOOK_PLAY with the target filled when a green
+// button stands beside the profile marker.
+static int look_in_picture(HWND window, PlayTarget* target)
 {
-    if (scan->disabled_plays != 0 || now - state->first_seen <= PIXEL_FALLBACK_AFTER_MS)
-        return LOOK_SKIPPED;
     Capture picture;
     memset(&picture, 0, sizeof picture);
     if (!capture_window(window, &picture))
@@ -104,11 +127,16 @@ static int look_in_picture(HWND window, const LocateState* state, const UiScan* 
 }
 
 // Step with no Play candidate: a green button beside the profile marker, or
-// an Escape for a suspected pop-up. 1 when the target was filled.
-static int try_pixel_fallback(HWND window, LocateState* state, const UiScan* scan,
-                              PlayTarget* target, uint64_t now)
+// an Escape for a suspected pop-up. 1 when the target was filled. With
+// `picture_alone` no scan tells what the page holds, as without automation;
+// else the pass waits for enough looks that saw no candidate.
+static int try_pixel_fallback(HWND window, LocateState* state, const UiScan* scan, PlayTarget* target,
+                              uint64_t now, int picture_alone)
 {
-    int look = look_in_picture(window, state, scan, target, now);
+    if (scan->disabled_plays != 0 || now - state->first_seen <= PIXEL_FALLBACK_AFTER_MS ||
+        (!picture_alone && state->absent_looks < LOOKS_BEFORE_VERDICT))
+        return 0;
+    int look = look_in_picture(window, target);
     if (look == LOOK_UNMARKED && scan->login_count == 0) {
         // Beside sign-in captions a green button is the sign-in button, not
         // Play with another profile: LOGIN tells the caller.
@@ -172,7 +200,7 @@ static void try_java_entry(HWND window, const ElementSlot* entry)
 // Steps for a pass that saw no store pop-up to handle: a candidate, a tab to
 // try, the pixel fallback or a sign-in page. The caller releases the scan.
 static const char* decide_on_play(HWND window, LocateState* state, const UiScan* scan,
-                                  PlayTarget* target, int* handled)
+                                  PlayTarget* target, int* handled, int picture_alone)
 {
     uint64_t now = current_tick();
     int beside = 0;
@@ -180,7 +208,10 @@ static const char* decide_on_play(HWND window, LocateState* state, const UiScan*
 
     if (chosen < 0 || chosen >= scan->play_count || chosen >= MAX_PLAYS) {
         state->candidate_since = 0;
-        if (try_pixel_fallback(window, state, scan, target, now))
+        state->candidate_looks = 0;
+        if (!picture_alone)
+            state->absent_looks++;
+        if (try_pixel_fallback(window, state, scan, target, now, picture_alone))
             return "pixels";
         if (scan->login_count != 0 && !state->login_reported) {
             report("LOGIN");
@@ -193,6 +224,8 @@ static const char* decide_on_play(HWND window, LocateState* state, const UiScan*
 
     if (state->candidate_since == 0)
         state->candidate_since = now;
+    state->candidate_looks++;
+    state->absent_looks = 0;
     const char* word = nullptr;
     if (beside) {
         word = "uia";
@@ -206,7 +239,8 @@ static const char* decide_on_play(HWND window, LocateState* state, const UiScan*
         if (!find_only)
             try_java_entry(window, &scan->java_tab);
         *handled = 1;
-    } else if (now - state->candidate_since <= CANDIDATE_GRACE_MS) {
+    } else if (now - state->candidate_since <= CANDIDATE_GRACE_MS ||
+               state->candidate_looks < LOOKS_BEFORE_VERDICT) {
         // The grace has not run out yet.
     } else if (confirm_candidate(window, scan->plays[chosen].rect)) {
         word = "uia+icon";
@@ -227,6 +261,25 @@ static const char* decide_on_play(HWND window, LocateState* state, const UiScan*
     return word;
 }
 
+// A finished scan of a page not yet built: no look. Past a few such passes
+// the looks so far expire; past TREE_OVERDUE the page is read as one that
+// has no tree. 1 when the pass is to go by the picture alone.
+static int note_page_not_built(LocateState* state, uint64_t now)
+{
+    if (state->passes_without_look == 0)
+        state->unbuilt_since = now;
+    state->passes_without_look++;
+    if (state->passes_without_look > LOOKS_EXPIRE_AFTER_PASSES) {
+        state->candidate_since = 0;
+        state->candidate_looks = 0;
+        state->absent_looks = 0;
+    }
+    return state->passes_without_look >= TREE_OVERDUE_SCANS && now - state->unbuilt_since > TREE_OVERDUE_MS;
+}
+
+// What the picture alone has to go by: no element, caption or count.
+static const UiScan no_scan = {};
+
 const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int* handled)
 {
     memset(target, 0, sizeof *target);
@@ -234,26 +287,33 @@ const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int
     const char* word = nullptr;
     // About 8 KB: lives on the stack for this pass only.
     UiScan scan;
-    if (!scan_launcher_ui_by(window, &scan)) {
-        // A scan that did not finish proves no absence: what the pass may not
-        // see (sign-in captions, a disabled Play) is as the last finished
-        // scan of the run showed it. Without automation nothing ever showed.
-        scan.login_count = ui_route.last.login_count;
-        scan.disabled_plays = ui_route.last.disabled_plays;
-    }
+    int finished = scan_launcher_ui_by(window, &scan);
+    int built = finished && scan_shows_page(&scan);
 
     if (ui_route.run_ended) {
         // The run's end cut the scan short: no verdict that needs an absence,
-        // but Play beside the marker in a last picture is Play all the same.
-        if (look_in_picture(window, state, &scan, target, current_tick()) == LOOK_PLAY)
+        // but Play beside the marker in a last picture is Play all the same,
+        // however short the run was.
+        if (look_in_picture(window, target) == LOOK_PLAY)
             word = "pixels";
-    } else if (scan.store_count != 0 && state->popup_closes <= MAX_POPUP_CLOSES_BEFORE) {
+    } else if (finished && !built) {
+        // The tree is still coming (Chromium builds it once asked): wait,
+        // unless it is overdue. Whatever the scan read proves nothing.
+        if (note_page_not_built(state, current_tick()))
+            word = decide_on_play(window, state, &no_scan, target, handled, 1);
+    } else if (built && scan.store_count != 0 && state->popup_closes <= MAX_POPUP_CLOSES_BEFORE) {
+        state->passes_without_look = 0;
         state->popup_closes++;
         if (!find_only)
             close_store_popup(window, &scan);
         *handled = 1;
+    } else if (built) {
+        state->passes_without_look = 0;
+        word = decide_on_play(window, state, &scan, target, handled, 0);
     } else {
-        word = decide_on_play(window, state, &scan, target, handled);
+        // No automation, or the route was given up: nothing a scan showed
+        // still stands; the picture alone decides.
+        word = decide_on_play(window, state, &no_scan, target, handled, 1);
     }
     release_scan_by(window, &scan);
     return word;

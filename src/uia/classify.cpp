@@ -94,6 +94,13 @@ static int outside_window(RECT rect, RECT window_rect)
 void classify_element(UiScan* scan, IUIAutomationElement* element, const wchar_t* name,
                       int control_type, RECT rect, BOOL enabled, BOOL offscreen, RECT window_rect)
 {
+    // Elements come in document order, so a document's first descendant, if
+    // it has one, comes right after it; Chromium's document is the window's
+    // last part.
+    if (scan->document_count != 0)
+        scan->after_document++;
+    if (control_type == UIA_DocumentControlTypeId)
+        scan->document_count++;
     if (offscreen || outside_window(rect, window_rect) || width_of(rect) <= 2 || height_of(rect) <= 2 || !name || !name[0])
         return;
     wchar_t normal[NAME_NORMAL_CAPACITY];
@@ -133,6 +140,11 @@ void classify_element(UiScan* scan, IUIAutomationElement* element, const wchar_t
     if (wcsstr(normal, L"java edition") && !scan->java_tab.element &&
         is_java_entry_type(control_type))
         store_slot(&scan->java_tab, element, rect, control_type, name);
+}
+
+int scan_shows_page(const UiScan* scan)
+{
+    return scan->element_count > 0 && (scan->document_count == 0 || scan->after_document > 0);
 }
 
 // A candidate stands beside a profile-name element when the profile's centre

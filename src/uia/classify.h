@@ -23,6 +23,8 @@ struct ElementSlot {
 struct UiScan {
     int element_count;
     int timed_out;   // the client gave up on the launcher (UIA_E_TIMEOUT)
+    int document_count;
+    int after_document;  // elements read after the first document, in document order
     ElementSlot plays[MAX_PLAYS];
     double play_scores[MAX_PLAYS];
     int play_count;
@@ -42,6 +44,10 @@ void classify_element(UiScan* scan, IUIAutomationElement* element, const wchar_t
                       int control_type, RECT rect, BOOL enabled, BOOL offscreen, RECT window_rect);
 void store_slot(ElementSlot* slot, IUIAutomationElement* element, RECT rect, int control_type,
                 const wchar_t* name);
+// 1 when the scan read a page that has been built: some element at all, and
+// below a document (Chromium's) something. A document with nothing under it
+// is a page whose tree has not come yet: it proves no absence.
+int scan_shows_page(const UiScan* scan);
 // Index into plays of the candidate to press, or -1; *beside = 1 when it
 // stands beside a profile-name element.
 int choose_play(const UiScan* scan, int* beside);

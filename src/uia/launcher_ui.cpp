@@ -74,14 +74,17 @@ static UiCall* new_ui_call(int kind, HWND window)
 
 // Runs the call. 1 when it ended in time (the record is the caller's to
 // free). An overrun past the run's own end, from a launcher that Windows does
-// not call hung, ends the run; any other gives up the route.
+// not call hung, ends the run; any other gives up the route. After an overrun
+// the record is the worker's, which may free it at any moment: the window is
+// read before the call is handed over.
 static int await_ui_call(UiCall* call, uint32_t limit_ms, int give_up_on_overrun)
 {
-    if (await_call(&call->head, call->window, limit_ms) == CALL_DONE)
+    HWND window = call->window;
+    if (await_call(&call->head, window, limit_ms) == CALL_DONE)
         return 1;
     if (!give_up_on_overrun)
         return 0;
-    int hung = call->window && IsWindow(call->window) && IsHungAppWindow(call->window);
+    int hung = window && IsWindow(window) && IsHungAppWindow(window);
     if (ui_route.run_end != 0 && current_tick() > ui_route.run_end && !hung)
         ui_route.run_ended = 1;
     else
@@ -127,9 +130,6 @@ int scan_launcher_ui_by(HWND window, UiScan* scan)
     // The scan and its references move to the caller.
     memcpy(scan, &call->scan, sizeof *scan);
     free_launcher_call(&call->head);
-    ui_route.finished_scans++;
-    ui_route.last.login_count = scan->login_count;
-    ui_route.last.disabled_plays = scan->disabled_plays;
     return 1;
 }
 

@@ -26,10 +26,11 @@ enum {
 // Sets the documented time-outs of Windows' client, where it has them.
 void set_automation_timeouts();
 
-// 1 with a finished scan, which becomes the route's last evidence; 0 with an
-// empty one when the scan did not finish (given up now or before, cut short
-// by the run's end) or there is no automation. An unfinished scan keeps
-// nothing of what it saw. The scan is released with release_scan_by.
+// 1 with a finished scan; 0 with an empty one when the scan did not finish
+// (given up now or before, cut short by the run's end) or there is no
+// automation. An unfinished scan keeps nothing of what it saw. A finished
+// scan may still be of a page not yet built (scan_shows_page). The scan is
+// released with release_scan_by.
 int scan_launcher_ui_by(HWND window, UiScan* scan);
 // activate_element and select_element on a worker; 0 also when the route is
 // given up or the run has ended.

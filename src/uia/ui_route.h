@@ -1,7 +1,8 @@
 // The UI Automation route of one run, in one place: the automation object,
-// whether the route is still taken, by when calls into the launcher's UI
-// should end, and what the last scan that finished showed. The driver and
-// dump start it; the locate pass, the press and the calls read it.
+// whether the route is still taken, and by when calls into the launcher's UI
+// should end. The driver and dump start it; the locate pass, the press and
+// the calls read it. What a scan showed is not kept here: a scan is evidence
+// for the pass that read it only (see press/locate.h).
 #pragma once
 
 #include <windows.h>
@@ -13,13 +14,6 @@ struct IUIAutomation;
 extern IUIAutomation* automation;
 // The result of joining COM or of creating `automation`.
 extern HRESULT automation_status;
-
-// What a finished scan showed that a later pass may need to know when its
-// own scan did not finish: a scan cut short proves no absence.
-struct ScanEvidence {
-    int login_count;
-    int disabled_plays;
-};
 
 struct UiRoute {
     // The tick by which calls into the launcher's UI should end.
@@ -34,8 +28,6 @@ struct UiRoute {
     // A call was cut short by the run's end: the run is over, nothing more
     // is asked of the launcher's UI.
     int run_ended;
-    int finished_scans;
-    ScanEvidence last;  // of the last finished scan; zeros before the first
 };
 
 extern UiRoute ui_route;

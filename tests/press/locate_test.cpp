@@ -50,6 +50,8 @@ struct LocatePass : ::testing::Test {
         const char* word = locate_play(window, &state, &target, &handled);
         return word ? word : "";
     }
+    // A page without Play: one caption, so scans of it are looks.
+    void add_caption() { add_node(d, UIA_WINDOW_NODE, L"Minecraft Launcher", UIA_TextControlTypeId, RECT{150, 150, 350, 180}); }
     // Escape keys posted to our own window by send_escape.
     int escapes_posted()
     {
@@ -330,6 +332,7 @@ struct LocateOnLauncher : LocatePass {
 TEST_F(LocateOnLauncher, GreenButtonBesideTheMarkerIsTakenAfter3000ms)
 {
     start({L"--marker"});
+    add_caption();
     EXPECT_EQ("", pass_at(3000));
     EXPECT_EQ("pixels", pass_at(3001));
     RECT expected = default_button_rect(launcher.window);
@@ -343,24 +346,10 @@ TEST_F(LocateOnLauncher, GreenButtonBesideTheMarkerIsTakenAfter3000ms)
 TEST_F(LocateOnLauncher, GreenButtonWithoutTheMarkerIsNotSelectedOncePerRun)
 {
     start({});
+    add_caption();
     EXPECT_EQ("", pass_at(3001));
     EXPECT_EQ("", pass_at(3501));
     EXPECT_EQ(std::vector<std::string>{"NOT_SELECTED"}, reported);
-}
-
-TEST_F(LocateOnLauncher, GreenButtonBesideSignInCaptionsIsTheSignInButton)
-{
-    start({});
-    add_button(d, L"Sign in", RECT{400, 300, 600, 340});
-    EXPECT_EQ("", pass_at(3001));
-    EXPECT_EQ("", pass_at(3501));
-    // Scans that the client gave up on read nothing; the sign-in captions
-    // the last finished scan showed still stand.
-    d.faults.find_all_build_cache = UIA_TIMEOUT;
-    EXPECT_EQ("", pass_at(4001));
-    EXPECT_EQ(1, ui_route.given_up);
-    EXPECT_EQ("", pass_at(9001));
-    EXPECT_EQ(std::vector<std::string>{"LOGIN"}, reported);
 }
 
 TEST_F(LocateOnLauncher, CandidateConfirmedByTheMarkerIsPressedThroughItsElement)
@@ -403,6 +392,7 @@ TEST_F(LocateOnLauncher, SuspectedPopupGetsAtMostThreeSpacedEscapes)
 {
     // A red button: the picture is not flat, yet there is no green button.
     start({L"--button-colour", L"c03030"});
+    add_caption();
     struct Step {
         uint64_t at;
         size_t escapes_so_far;
@@ -420,13 +410,102 @@ TEST_F(LocateOnLauncher, SuspectedPopupGetsAtMostThreeSpacedEscapes)
 TEST_F(LocateOnLauncher, NoEscapeInFindOrWhileASignInElementShows)
 {
     start({L"--button-colour", L"c03030"});
+    add_caption();
     find_only = 1;
     EXPECT_EQ("", pass_at(6000));
+    EXPECT_EQ("", pass_at(6001));
     find_only = 0;
     add_button(d, L"Sign in", RECT{400, 300, 600, 340});
     EXPECT_EQ("", pass_at(12000));
     EXPECT_EQ(std::vector<std::string>{"LOGIN"}, reported);
     EXPECT_EQ(0, state.escape_count);
+}
+
+// --- looks: what a scan showed, and for how long it holds ----------------------
+
+enum Shown { EMPTY_DOCUMENT, CAPTION, SIGN_IN, PLAY_DISABLED, PLAY_OTHER_PROFILE, GIVEN_UP };
+
+// The launcher's tree as a scan finds it: a document, and below it the page
+// (nothing while Chromium has not built it); or a client that gives up.
+void show_tree(UiaDouble& d, Shown shown)
+{
+    d.nodes.resize(1);
+    d.nodes[UIA_WINDOW_NODE].children.clear();
+    d.faults.find_all_build_cache = shown == GIVEN_UP ? UIA_TIMEOUT : UIA_OK;
+    int document = add_node(d, UIA_WINDOW_NODE, L"Minecraft Launcher", UIA_DocumentControlTypeId,
+                            RECT{104, 103, 1096, 776});
+    if (shown == CAPTION)
+        add_node(d, document, L"Minecraft Launcher", UIA_TextControlTypeId, RECT{150, 150, 350, 180});
+    if (shown == SIGN_IN)
+        add_node(d, document, L"Sign in", UIA_ButtonControlTypeId, RECT{400, 300, 600, 340});
+    if (shown == PLAY_DISABLED || shown == PLAY_OTHER_PROFILE) {
+        int play = add_node(d, document, L"Play", UIA_ButtonControlTypeId, PLAY_RECT);
+        d.nodes[play].enabled = shown == PLAY_OTHER_PROFILE;
+        add_node(d, document, L"Kestrov V6", UIA_TextControlTypeId, RECT{100, 100, 300, 140});
+    }
+}
+
+TEST_F(LocatePass, VerdictsRestOnLooksThatStillHold)
+{
+    struct Pass {
+        uint64_t at;
+        Shown shown;
+        const char* word;   // the pass's result
+        size_t reports;     // report lines so far
+    };
+    struct Row {
+        const char* what;
+        int marker;  // the launcher's green button has the profile marker beside it
+        std::vector<Pass> passes;
+        std::vector<std::string> reports;
+    };
+    const Row rows[] = {
+        {"an empty document proves no absence (Chromium's tree not yet built)", 0,
+         {{0, EMPTY_DOCUMENT, "", 0}, {3001, EMPTY_DOCUMENT, "", 0}, {3501, EMPTY_DOCUMENT, "", 0}},
+         {}},
+        {"a sign-in page whose tree comes after the pixel grace", 0,
+         {{0, EMPTY_DOCUMENT, "", 0}, {4000, EMPTY_DOCUMENT, "", 0}, {8000, SIGN_IN, "", 1}, {12000, SIGN_IN, "", 1}},
+         {"LOGIN"}},
+        {"a tree overdue is no tree: the picture alone decides", 1,
+         {{0, EMPTY_DOCUMENT, "", 0}, {4000, EMPTY_DOCUMENT, "", 0}, {8000, EMPTY_DOCUMENT, "", 0},
+          {10001, EMPTY_DOCUMENT, "pixels", 0}},
+         {}},
+        {"one look without Play is not enough for the pixel fallback", 1,
+         {{3500, CAPTION, "", 0}, {4000, CAPTION, "pixels", 0}},
+         {}},
+        {"a disabled Play no longer holds once the route is given up", 1,
+         {{0, PLAY_DISABLED, "", 0}, {3001, PLAY_DISABLED, "", 0}, {3501, GIVEN_UP, "pixels", 0}},
+         {}},
+        {"sign-in captions no longer hold once the route is given up", 0,
+         {{3001, SIGN_IN, "", 1}, {3501, SIGN_IN, "", 1}, {4001, GIVEN_UP, "", 2}},
+         {"LOGIN", "NOT_SELECTED"}},
+        {"looks expire after three passes without one", 0,
+         {{0, PLAY_OTHER_PROFILE, "", 0}, {500, EMPTY_DOCUMENT, "", 0}, {1000, EMPTY_DOCUMENT, "", 0},
+          {1500, EMPTY_DOCUMENT, "", 0}, {2600, PLAY_OTHER_PROFILE, "", 0}, {5101, PLAY_OTHER_PROFILE, "", 1}},
+         {"NOT_SELECTED"}},
+    };
+    HWND own_window = window;
+    for (const Row& row : rows) {
+        SimulatedLauncher launcher{};
+        std::vector<std::wstring> arguments;
+        if (row.marker)
+            arguments.push_back(L"--marker");
+        ASSERT_EQ(1, start_launcher(&launcher, arguments)) << row.what;
+        window = launcher.window;
+        reset_settings();
+        reported.clear();
+        state = LocateState{};
+        start_locate_window(&state, START);
+        for (const Pass& pass : row.passes) {
+            show_tree(d, pass.shown);
+            EXPECT_EQ(pass.word, pass_at(pass.at)) << row.what << ", at " << pass.at;
+            EXPECT_EQ(pass.reports, reported.size()) << row.what << ", at " << pass.at << "\n" << joined_reports();
+        }
+        EXPECT_EQ(row.reports, reported) << row.what;
+        release_target(&target);
+        stop_launcher(&launcher);
+    }
+    window = own_window;
 }
 
 }  // namespace
