@@ -35,6 +35,8 @@ struct LauncherSettings {
     int button_after_ms, close_after_ms, popup_until_escape;
     int lifetime_ms;
     int count_calls;
+    int answer_late_ms;              // every provider call answered this late
+    int cold_calls, cold_late_ms;    // the first calls later still
     wchar_t log_path[MAX_PATH];
     wchar_t page_path[MAX_PATH];
     wchar_t background_path[MAX_PATH];

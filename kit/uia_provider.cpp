@@ -27,10 +27,18 @@ struct ProviderState {
 ProviderState state;
 volatile LONG live_objects = 0;
 volatile LONG element_calls = 0;  // calls into element providers, for --count-calls
+AnswerDelays delays = {0, 0, 0};
 
-void count_call()
+// Every call into an element provider comes through here: counted, and
+// answered as late as the launcher is set to be slow.
+void answer_call()
 {
-    InterlockedIncrement(&element_calls);
+    LONG calls = InterlockedIncrement(&element_calls);
+    DWORD late = (DWORD)(delays.late_ms > 0 ? delays.late_ms : 0);
+    if (calls <= delays.cold_calls && delays.cold_late_ms > 0)
+        late += (DWORD)delays.cold_late_ms;
+    if (late)
+        Sleep(late);
 }
 
 // In the tree now: shown, not inert, arrived.
@@ -148,7 +156,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
     {
-        count_call();
+        answer_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -167,7 +175,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     // IRawElementProviderSimple
     HRESULT STDMETHODCALLTYPE get_ProviderOptions(ProviderOptions* options) override
     {
-        count_call();
+        answer_call();
         if (!options)
             return E_POINTER;
         *options = (ProviderOptions)(ProviderOptions_ServerSideProvider | ProviderOptions_UseComThreading);
@@ -177,7 +185,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     HRESULT STDMETHODCALLTYPE GetPropertyValue(PROPERTYID property, VARIANT* value) override;
     HRESULT STDMETHODCALLTYPE get_HostRawElementProvider(IRawElementProviderSimple** host) override
     {
-        count_call();
+        answer_call();
         if (!host)
             return E_POINTER;
         *host = nullptr;
@@ -190,7 +198,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     // IRawElementProviderFragment
     HRESULT STDMETHODCALLTYPE Navigate(NavigateDirection direction, IRawElementProviderFragment** out) override
     {
-        count_call();
+        answer_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -217,7 +225,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     }
     HRESULT STDMETHODCALLTYPE GetRuntimeId(SAFEARRAY** out) override
     {
-        count_call();
+        answer_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -239,7 +247,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     }
     HRESULT STDMETHODCALLTYPE get_BoundingRectangle(UiaRect* out) override
     {
-        count_call();
+        answer_call();
         if (!out)
             return E_POINTER;
         *out = UiaRect{0, 0, 0, 0};
@@ -251,7 +259,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     }
     HRESULT STDMETHODCALLTYPE GetEmbeddedFragmentRoots(SAFEARRAY** out) override
     {
-        count_call();
+        answer_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -259,12 +267,12 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     }
     HRESULT STDMETHODCALLTYPE SetFocus() override
     {
-        count_call();
+        answer_call();
         return alive(index, generation) ? S_OK : ELEMENT_NOT_AVAILABLE;
     }
     HRESULT STDMETHODCALLTYPE get_FragmentRoot(IRawElementProviderFragmentRoot** out) override
     {
-        count_call();
+        answer_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -276,7 +284,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     // IRawElementProviderFragmentRoot (the window element only)
     HRESULT STDMETHODCALLTYPE ElementProviderFromPoint(double x, double y, IRawElementProviderFragment** out) override
     {
-        count_call();
+        answer_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -297,7 +305,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     }
     HRESULT STDMETHODCALLTYPE GetFocus(IRawElementProviderFragment** out) override
     {
-        count_call();
+        answer_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -496,7 +504,7 @@ struct SelectionItemPattern : Counted<ISelectionItemProvider> {
 
 HRESULT ElementProvider::GetPatternProvider(PATTERNID pattern, IUnknown** out)
 {
-    count_call();
+    answer_call();
     if (!out)
         return E_POINTER;
     *out = nullptr;
@@ -522,7 +530,7 @@ void set_bool(VARIANT* value, int on)
 
 HRESULT ElementProvider::GetPropertyValue(PROPERTYID property, VARIANT* value)
 {
-    count_call();
+    answer_call();
     if (!value)
         return E_POINTER;
     VariantInit(value);
@@ -642,6 +650,11 @@ IRawElementProviderSimple* page_element_provider(int index)
 long live_provider_objects()
 {
     return live_objects;
+}
+
+void set_answer_delays(const AnswerDelays& given)
+{
+    delays = given;
 }
 
 long element_provider_calls()
