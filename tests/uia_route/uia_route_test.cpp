@@ -42,7 +42,7 @@ struct Speed {
     std::vector<std::wstring> launcher_arguments;
 };
 const Speed SERVED = {"served", {}};
-const Speed SLOWED = {"slowed", {L"--answer-late-ms", L"2", L"--cold-answers", L"300,4"}};
+const Speed SLOWED = {"slowed", {L"--answer-late-ms", L"2", L"--cold-answers", L"100,40"}};
 const int SLOWED_SCAN_MIN_MS = 3000;
 
 // One "#! COMMAND PLATFORM: LINE; LINE... exit N" line.

@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
-# Wrong outcomes per 100 replays of the corpus under Wine 10. Serves the
-# pages of kit/pages with the simulated launcher and runs the tool's `find`
-# against each (with the page's "#! timeout:", else 15 s), as uia_route and
-# scripts/replay.sh do, drawing the pages in turn until RUNS runs. A run is
-# wrong when its outcome lines (FOUND..., LOGIN, NOT_SELECTED, NOTFOUND: the
-# first and the whole list) and its exit code match none of the page's
-# "#! find wine10:" and "#! find both:" lines: the rules of uia_route's
-# check_run. Prints one table row: runs, wrong, wrong per 100,
-# and the pages that went wrong with what they printed.
-#   tests/uia_route/wrong_outcomes_bench.sh [RUNS]          (default 100)
+# Wrong outcomes per 100 replays of the corpus under Wine 10, in four
+# columns: the launcher's provider served as it is and slowed on purpose
+# (every call answered 2 ms late, the first 100 40 ms later still, as
+# uia_route_slow serves it), each without and with Chromium's habits
+# (--chromium). Serves the pages of kit/pages with the simulated launcher
+# and runs the tool's `find` against each, as uia_route and
+# scripts/replay.sh do, drawing the pages in turn until RUNS runs a column.
+# The tool's time-out is the page's "#! timeout:" (else 15 s) and four
+# passes more, each a scan of home-en as measured in the column (a whole
+# dump) and the driver's 0.5 s wait: the rule of uia_route. A run is wrong
+# when its outcome lines (FOUND..., LOGIN, NOT_SELECTED, NOTFOUND: the first
+# and the whole list) and its exit code are not those of the page's one
+# stated find outcome (its "#! find chromium:" line with Chromium, else
+# "#! find wine10:", else "#! find both:"). Prints a table row a column:
+# runs, wrong, wrong per 100, and the pages that went wrong with what they
+# printed.
+#   tests/uia_route/wrong_outcomes_bench.sh [RUNS] [COLUMN...]
+# RUNS defaults to 100; COLUMN is served, served-chromium, slowed or
+# slowed-chromium (default: all four).
 # Meant to run under load, where verdicts changed:
 #   scripts/under-load.sh tests/uia_route/wrong_outcomes_bench.sh
 # It is a benchmark, not a test: ctest does not run it. The replays run in
@@ -21,7 +30,11 @@ here="$(cd "$(dirname "$0")" && pwd -P)"
 repo="$(cd "$here/../.." && pwd -P)"
 . "$repo/scripts/step.sh"
 runs="${1:-100}"
+shift $(($# > 0 ? 1 : 0))
+columns=("$@")
+[ ${#columns[@]} -gt 0 ] || columns=(served served-chromium slowed slowed-chromium)
 lanes_wanted="${KV6_BENCH_LANES:-3}"
+SLOWED_ARGS="--answer-late-ms 2 --cold-answers 100,40"
 export KV6_BUILD_DIR="${KV6_BUILD_DIR:-build/mingw}"
 
 # The Wine 10 lanes: display and prefix, as ctest runs them.
@@ -41,39 +54,45 @@ if [ "${#displays[@]}" = 0 ]; then
 fi
 "$repo/scripts/lanes.sh" prepare -R "^($tests)\$" || exit 1
 
-# The pages, in name order, with their timeout and stated outcomes: every
-# "#! find wine10:" and "#! find both:" line, as uia_route reads them (a page
-# whose outcome may differ with the machine's speed states each).
+# The pages, in name order, with their timeout and their one stated find
+# outcome ("LINE; LINE exit N", outcome lines only) for Wine 10 and for
+# Chromium (its own line, else the Wine 10 one), as uia_route reads them.
+stated_find() {
+  local page="$1" platform="$2" stated code outcomes line
+  stated="$(tr -d '\r' <"$page" | sed -n "s/^#! find $platform:[[:space:]]*//p" | head -n 1)"
+  [ -n "$stated" ] || return 1
+  code="${stated##*exit }"
+  outcomes=""
+  IFS=';' read -r -a parts <<<"${stated% exit *}"
+  for line in "${parts[@]}"; do
+    line="$(sed 's/^ *//; s/ *$//' <<<"$line")"
+    if [[ "$line" == "FOUND "* || "$line" =~ ^(LOGIN|NOT_SELECTED|NOTFOUND)$ ]]; then
+      outcomes="${outcomes:+$outcomes; }$line"
+    fi
+  done
+  echo "${outcomes:-(none)} exit $code"
+}
 pages=()
 timeouts=()
-wanted=()     # each outcome: lines joined by "; ", then " exit N"; " | " between outcomes
+wanted_wine10=()
+wanted_chromium=()
 for page in $(LC_ALL=C ls "$repo"/kit/pages/*.page); do
-  alternatives=""
-  while IFS= read -r stated; do
-    code="${stated##*exit }"
-    outcomes=""
-    IFS=';' read -r -a parts <<<"${stated% exit *}"
-    for line in "${parts[@]}"; do
-      line="$(sed 's/^ *//; s/ *$//' <<<"$line")"
-      if [[ "$line" == "FOUND "* || "$line" =~ ^(LOGIN|NOT_SELECTED|NOTFOUND)$ ]]; then
-        outcomes="${outcomes:+$outcomes; }$line"
-      fi
-    done
-    alternatives="${alternatives:+$alternatives | }${outcomes:-(none)} exit $code"
-  done < <(tr -d '\r' <"$page" | sed -n 's/^#! find \(wine10\|both\):[[:space:]]*//p')
-  if [ -z "$alternatives" ]; then
+  wine10="$(stated_find "$page" wine10 || stated_find "$page" both)"
+  if [ -z "$wine10" ]; then
     echo "wrong_outcomes_bench: $page states no find outcome for Wine 10" >&2
     exit 1
   fi
+  chromium="$(stated_find "$page" chromium || echo "$wine10")"
   timeout="$(tr -d '\r' <"$page" | sed -n 's/^#! timeout:[[:space:]]*\([0-9]*\).*/\1/p' | head -n 1)"
   pages+=("$page")
   timeouts+=("${timeout:-15}")
-  wanted+=("$alternatives")
+  wanted_wine10+=("$wine10")
+  wanted_chromium+=("$chromium")
 done
 
-logs="$(kv6_log_dir)/wrong-outcomes"
-rm -rf "$logs"
-mkdir -p "$logs"
+logs_root="$(kv6_log_dir)/wrong-outcomes"
+rm -rf "$logs_root"
+mkdir -p "$logs_root"
 
 # One run: the page served, find run, "outcomes exit N" on standard output.
 run_once() {
@@ -101,16 +120,31 @@ run_once() {
   fi
 }
 
+# What one scan of home-en costs in this column, in ms, at most: a whole
+# find of it (its first look finds Play beside the profile), at the
+# column's speed. Without Chromium's habits, whose late tree adds its wait.
+scan_cost_ms() {
+  local out="$logs/scan-cost.out"
+  KV6_WINE10_DISPLAY="${displays[0]}" KV6_WINE10_PREFIX="${prefixes[0]}" KV6_REPLAY_TIMES=1 \
+    KV6_REPLAY_LAUNCHER_ARGS="${KV6_REPLAY_LAUNCHER_ARGS//--chromium/}" \
+    scripts/replay.sh "$repo/kit/pages/home-en.page" find --timeout 60 >"$out" 2>&1
+  # The seconds of the FOUND line, as the replay stamps them.
+  awk '$2 == "FOUND" && $1 ~ /^[0-9]+\.[0-9]+$/ { printf "%d\n", $1 * 1000; found = 1; exit }
+       END { if (!found) print 60000 }' "$out"
+}
+
 # Lane L does runs L, L + LANES, ...; page of run i: i mod PAGES.
 lane_worker() {
-  local lane="$1" i page printed verdict
+  local lane="$1" i page printed verdict wanted
   cd "$repo"
   export KV6_WINE10_DISPLAY="${displays[$lane]}" KV6_WINE10_PREFIX="${prefixes[$lane]}"
   for ((i = lane; i < runs; i += ${#displays[@]})); do
     page=$((i % ${#pages[@]}))
-    printed="$(run_once "${pages[$page]}" "${timeouts[$page]}" "$logs/run-$i.out")"
+    printed="$(run_once "${pages[$page]}" $((timeouts[page] + extra_s)) "$logs/run-$i.out")"
+    wanted="${wanted_wine10[$page]}"
+    [ "$chromium" = 0 ] || wanted="${wanted_chromium[$page]}"
     verdict=right
-    [[ " | ${wanted[$page]} | " == *" | $printed | "* ]] || verdict=wrong
+    [ "$printed" = "$wanted" ] || verdict=wrong
     printf '%s|%s|%s|%s\n' "$i" "$(basename "${pages[$page]}")" "$verdict" "$printed" >>"$logs/lane-$lane.results"
   done
 }
@@ -124,45 +158,64 @@ stop_workers() {
 }
 trap 'stop_workers; exit 130' INT
 trap 'stop_workers; exit 143' TERM
-
-start=$SECONDS
-echo "Replaying the corpus under Wine 10: $runs runs of find over ${#pages[@]} pages, in ${#displays[@]} lanes (${displays[*]}); load average $(cut -d' ' -f1-3 /proc/loadavg)"
-for ((lane = 0; lane < ${#displays[@]}; lane++)); do
-  lane_worker "$lane" &
-  workers+=($!)
-done
 any_worker() {
   local pid
   for pid in "${workers[@]}"; do kill -0 "$pid" 2>/dev/null && return 0; done
   return 1
 }
-# A line a minute, so that a long run is not silent.
-next=60
-while any_worker; do
-  sleep 1
-  [ $((SECONDS - start)) -ge "$next" ] || continue
-  next=$((next + 60))
-  echo "  $(cat "$logs"/lane-*.results 2>/dev/null | wc -l) of $runs runs after $(kv6_duration $((SECONDS - start)))"
-done
-for pid in "${workers[@]}"; do wait "$pid"; done
-workers=()
 
-results="$(sort -t'|' -k1,1n "$logs"/lane-*.results 2>/dev/null)"
-done_runs="$(grep -c . <<<"$results")"
-wrong_runs="$(grep -c '|wrong|' <<<"$results")"
-# The wrong ones by page and what they printed, with counts.
-went_wrong="$(grep '|wrong|' <<<"$results" | awk -F'|' '{ print $2 ": " $4 }' | sort | uniq -c |
-  awk '{ n = $1; $1 = ""; sub(/^ /, ""); printf "%s%s (%d)", (NR > 1 ? "; " : ""), $0, n }')"
-echo "Done in $(kv6_duration $((SECONDS - start))); load average $(cut -d' ' -f1-3 /proc/loadavg); each run's output in $logs"
-if [ "$wrong_runs" -gt 0 ]; then
-  echo "Wanted, for the pages that went wrong:"
+rows=()
+for column in "${columns[@]}"; do
+  case "$column" in
+    served) launcher_args="" ;;
+    served-chromium) launcher_args="--chromium" ;;
+    slowed) launcher_args="$SLOWED_ARGS" ;;
+    slowed-chromium) launcher_args="--chromium $SLOWED_ARGS" ;;
+    *) echo "wrong_outcomes_bench: no column $column" >&2; exit 1 ;;
+  esac
+  chromium=0
+  [[ "$column" != *chromium ]] || chromium=1
+  export KV6_REPLAY_LAUNCHER_ARGS="$launcher_args"
+  logs="$logs_root/$column"
+  mkdir -p "$logs"
+  scan_ms="$(scan_cost_ms)"
+  extra_s=$(((4 * (scan_ms + 500) + 999) / 1000))
+
+  start=$SECONDS
+  echo "Column $column: $runs runs of find over ${#pages[@]} pages, in ${#displays[@]} lanes (${displays[*]}); a scan of home-en $(awk -v ms="$scan_ms" 'BEGIN { printf "%.1f", ms / 1000 }') s, so the pages' time-outs and $extra_s s; load average $(cut -d' ' -f1-3 /proc/loadavg)"
+  for ((lane = 0; lane < ${#displays[@]}; lane++)); do
+    lane_worker "$lane" &
+    workers+=($!)
+  done
+  # A line a minute, so that a long run is not silent.
+  next=60
+  while any_worker; do
+    sleep 1
+    [ $((SECONDS - start)) -ge "$next" ] || continue
+    next=$((next + 60))
+    echo "  $(cat "$logs"/lane-*.results 2>/dev/null | wc -l) of $runs runs after $(kv6_duration $((SECONDS - start)))"
+  done
+  for pid in "${workers[@]}"; do wait "$pid"; done
+  workers=()
+
+  results="$(sort -t'|' -k1,1n "$logs"/lane-*.results 2>/dev/null)"
+  done_runs="$(grep -c . <<<"$results")"
+  wrong_runs="$(grep -c '|wrong|' <<<"$results")"
+  # The wrong ones by page and what they printed, with counts.
+  went_wrong="$(grep '|wrong|' <<<"$results" | awk -F'|' '{ print $2 ": " $4 }' | sort | uniq -c |
+    awk '{ n = $1; $1 = ""; sub(/^ /, ""); printf "%s%s (%d)", (NR > 1 ? "; " : ""), $0, n }')"
+  echo "  done in $(kv6_duration $((SECONDS - start))); load average $(cut -d' ' -f1-3 /proc/loadavg); each run's output in $logs"
   for ((p = 0; p < ${#pages[@]}; p++)); do
     name="$(basename "${pages[$p]}")"
-    grep -q "|$name|wrong|" <<<"$results" && echo "  $name: ${wanted[$p]}"
+    wanted="${wanted_wine10[$p]}"
+    [ "$chromium" = 0 ] || wanted="${wanted_chromium[$p]}"
+    ! grep -q "|$name|wrong|" <<<"$results" || echo "  wanted for $name: $wanted"
   done
-fi
+  per100="$(awk -v w="$wrong_runs" -v n="$done_runs" 'BEGIN { printf "%.1f", n ? 100 * w / n : 0 }')"
+  rows+=("| $column | $(awk -v ms="$scan_ms" 'BEGIN { printf "%.1f s", ms / 1000 }') | $done_runs | $wrong_runs | $per100 | ${went_wrong:-none} |")
+done
+
 echo
-echo "| Runs | Wrong | Wrong per 100 | Pages that went wrong: what they printed (times) |"
-echo "|---|---|---|---|"
-per100="$(awk -v w="$wrong_runs" -v n="$done_runs" 'BEGIN { printf "%.1f", n ? 100 * w / n : 0 }')"
-echo "| $done_runs | $wrong_runs | $per100 | ${went_wrong:-none} |"
+echo "| Column | A scan of home-en | Runs | Wrong | Wrong per 100 | Pages that went wrong: what they printed (times) |"
+echo "|---|---|---|---|---|---|"
+printf '%s\n' "${rows[@]}"
