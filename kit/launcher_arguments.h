@@ -35,6 +35,9 @@ struct LauncherSettings {
     int button_after_ms, close_after_ms, popup_until_escape;
     int lifetime_ms;
     int count_calls;
+    int client_given;  // --client: the client area's place and size on screen, whatever the frame
+    RECT client;
+    int no_caption;    // a sizing frame without a caption, as Chromium draws its own
     wchar_t log_path[MAX_PATH];
     wchar_t page_path[MAX_PATH];
     wchar_t background_path[MAX_PATH];
