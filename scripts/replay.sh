@@ -7,7 +7,12 @@
 # tool's lines and exit code and what the launcher saw, then ends the
 # launcher by its process id.
 # The tool's arguments: those given after PAGE; else the player's command
-# from a diagnosis ("#> command" line); else `find --timeout 15`.
+# from a diagnosis ("#> command" line), of which it keeps only what shapes the
+# run (the command, --profile, --timeout, --hide) and says what it leaves
+# out; else `find --timeout 15`. A player's files are data: nothing of them
+# is evaluated, and the replay writes only in its scratch folder. For a
+# diagnosis it puts the launcher's client area where the player's was, and
+# a cut-short one is served by a launcher that stops answering at once.
 # Before the tool runs it prints the page's type names that the page reader
 # does not know (read as custom), whether the player's diagnosis was cut
 # short, and, when the page holds the player's SCAN line, whether the replay

@@ -94,6 +94,13 @@ lies.diagnosis|^PICTURE refused: its header claims 4000054 bytes, the file has 1
 big.diagnosis|^REPLAY goes on without the picture: it has 314572800 bytes, more than the 268439552 a picture may have$
 ROWS
 
+# The simulator's own bound on the same 300 MB picture, given to it straight
+# (the replay leaves it out): refused before a byte of it is read.
+output="$(cd "$runs" && KV6_REPLAY_LAUNCHER_ARGS="--background Z:$files/big.diagnosis.bmp" \
+    "$repo/scripts/replay.sh" "$files/big.diagnosis" 2>&1 | tr -d '\r')"
+expect "$output" "^PICTURE refused: the file has 314572800 bytes, more than 268439552; the page is served without it$" \
+    "the simulator refuses a picture of 300 MB"
+
 # add-page: a diagnosis with "#!" lines of its own, in a file whose name is
 # shell, goes into a pages folder of the test's own; it takes none of them.
 own_lines="$files/\$(touch ran-add) \`touch ran-add-tick\`.diagnosis"
