@@ -130,7 +130,7 @@ if [ -n "$shot" ]; then
   elif [ "$shot_bytes" -gt "$REPLAY_PICTURE_MAX_BYTES" ]; then
     echo "REPLAY goes on without the picture: it has $shot_bytes bytes, more than the $REPLAY_PICTURE_MAX_BYTES a picture may have"
   else
-    cp -- "$shot" "$work/background.bmp"
+    head -c $((REPLAY_PICTURE_MAX_BYTES + 1)) -- "$shot" >"$work/background.bmp"
     launcher_args+=(--background "Z:$work/background.bmp")
   fi
 fi
