@@ -61,6 +61,12 @@ void read_launcher_arguments(int argc, wchar_t** argv, LauncherSettings* setting
             swscanf(value, L"%d,%d,%d,%d", &l, &t, &w, &h);
             settings->button = RECT{l, t, l + w, t + h};
             settings->button_given = 1;
+        } else if (!wcscmp(word, L"--client")) {
+            int l = 0, t = 0, w = 0, h = 0;
+            if (swscanf(value, L"%d,%d,%d,%d", &l, &t, &w, &h) == 4 && w > 0 && h > 0) {
+                settings->client = RECT{l, t, l + w, t + h};
+                settings->client_given = 1;
+            }
         } else if (!wcscmp(word, L"--button-colour"))
             settings->button_colour = colour_ref(parse_colour(value));
         else if (!wcscmp(word, L"--on-click")) {
@@ -146,6 +152,8 @@ void read_launcher_arguments(int argc, wchar_t** argv, LauncherSettings* setting
                 settings->popup_until_escape = 1;
             else if (!wcscmp(word, L"--count-calls"))
                 settings->count_calls = 1;
+            else if (!wcscmp(word, L"--no-caption"))
+                settings->no_caption = 1;
         }
         if (takes_value)
             i++;

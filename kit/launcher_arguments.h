@@ -37,6 +37,9 @@ struct LauncherSettings {
     int count_calls;
     int answer_late_ms;              // every provider call answered this late
     int cold_calls, cold_late_ms;    // the first calls later still
+    int client_given;  // --client: the client area's place and size on screen, whatever the frame
+    RECT client;
+    int no_caption;    // a sizing frame without a caption, as Chromium draws its own
     wchar_t log_path[MAX_PATH];
     wchar_t page_path[MAX_PATH];
     wchar_t background_path[MAX_PATH];

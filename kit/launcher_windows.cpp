@@ -172,6 +172,29 @@ void create_page_children(HWND window, HINSTANCE instance)
     }
 }
 
+// --client: moves the window so that its client area covers that rectangle
+// of the screen, whatever its frame, as the player's did. A page's elements
+// keep their screen places: the window element takes the outer rectangle.
+void place_client_area(HWND window)
+{
+    RECT outer, client;
+    POINT origin = {0, 0};
+    if (!GetWindowRect(window, &outer) || !GetClientRect(window, &client) || !ClientToScreen(window, &origin))
+        return;
+    const RECT& wanted = settings.client;
+    int left = (int)(outer.left + wanted.left - origin.x), top = (int)(outer.top + wanted.top - origin.y);
+    int width = (int)(outer.right - outer.left + (wanted.right - wanted.left) - client.right);
+    int height = (int)(outer.bottom - outer.top + (wanted.bottom - wanted.top) - client.bottom);
+    SetWindowPos(window, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (has_page && GetWindowRect(window, &outer)) {
+        PageElement& root = page.elements[0];
+        root.left = (int)outer.left;
+        root.top = (int)outer.top;
+        root.width = (int)(outer.right - outer.left);
+        root.height = (int)(outer.bottom - outer.top);
+    }
+}
+
 // The default button sits centred, 120 pixels above the client bottom.
 void place_button(HWND window)
 {
@@ -224,7 +247,8 @@ HWND create_main_window(HINSTANCE instance, int index)
     else
         swprintf(title, 300, L"%ls %d", settings.title, index + 1);
     DWORD ex_style = settings.layered ? WS_EX_LAYERED : 0;
-    HWND window = CreateWindowExW(ex_style, main_class_name, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+    DWORD style = settings.no_caption ? WS_POPUP | WS_THICKFRAME : WS_OVERLAPPEDWINDOW;
+    HWND window = CreateWindowExW(ex_style, main_class_name, title, style | WS_CLIPCHILDREN,
                                   settings.x + index * 10, settings.y + index * 10,
                                   settings.width - index * settings.shrink, settings.height, nullptr,
                                   nullptr, instance, nullptr);
@@ -233,6 +257,8 @@ HWND create_main_window(HINSTANCE instance, int index)
     main_windows_open++;
     if (settings.layered)
         SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA);
+    if (index == 0 && settings.client_given)
+        place_client_area(window);
     place_button(window);
     if (index == 0 && has_page) {
         page_window = window;

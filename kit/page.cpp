@@ -1,6 +1,6 @@
 // Reading a page file into plain records, and the changes its actions make.
-// A page file may come from a player: every byte is untrusted, so the reader
-// mends what is broken within the bounds of page.h and counts it.
+// A page file may come from a player: its bytes enter through player_file,
+// which mends what is broken within its bounds and counts it.
 #include "page.h"
 
 #include "control_type_names.h"
@@ -15,8 +15,6 @@ const int BUTTON = 50000, HYPERLINK = 50005, LIST_ITEM = 50007, MENU_ITEM = 5001
           RADIO_BUTTON = 50013, TAB_ITEM = 50019, TREE_ITEM = 50024, CUSTOM = 50025,
           DATA_ITEM = 50029, SPLIT_BUTTON = 50031, CHECK_BOX = 50002;
 
-const char REPLACEMENT_UTF8[] = "\xef\xbf\xbd";  // U+FFFD
-
 // ASCII and Latin-1 capitals: enough for the table's names (its other
 // scripts have no case).
 wchar_t lower(wchar_t c)
@@ -24,160 +22,6 @@ wchar_t lower(wchar_t c)
     if ((c >= L'A' && c <= L'Z') || (c >= 0xc0 && c <= 0xde && c != 0xd7))
         return (wchar_t)(c + 32);
     return c;
-}
-
-// The length of the well-formed UTF-8 sequence at text[i] and its code
-// point, or 0: overlong forms, surrogates, code points past U+10FFFF and cut
-// sequences are no UTF-8.
-int decode_utf8(const std::string& text, size_t i, unsigned* code)
-{
-    unsigned c = (unsigned char)text[i];
-    if (c < 0x80) {
-        *code = c;
-        return 1;
-    }
-    int extra = c >= 0xc2 && c <= 0xdf ? 1 : c >= 0xe0 && c <= 0xef ? 2 : c >= 0xf0 && c <= 0xf4 ? 3 : 0;
-    if (!extra || text.size() - i <= (size_t)extra)
-        return 0;
-    unsigned value = c & (0x3f >> extra);
-    for (int k = 1; k <= extra; k++) {
-        unsigned next = (unsigned char)text[i + (size_t)k];
-        if ((next & 0xc0) != 0x80)
-            return 0;
-        value = (value << 6) | (next & 0x3f);
-    }
-    static const unsigned SMALLEST[4] = {0, 0x80, 0x800, 0x10000};
-    if (value < SMALLEST[extra] || value > 0x10ffff || (value >= 0xd800 && value <= 0xdfff))
-        return 0;
-    *code = value;
-    return extra + 1;
-}
-
-void append_utf8(unsigned code, std::string* out)
-{
-    if (code < 0x80) {
-        *out += (char)code;
-    } else if (code < 0x800) {
-        *out += (char)(0xc0 | (code >> 6));
-        *out += (char)(0x80 | (code & 0x3f));
-    } else if (code < 0x10000) {
-        *out += (char)(0xe0 | (code >> 12));
-        *out += (char)(0x80 | ((code >> 6) & 0x3f));
-        *out += (char)(0x80 | (code & 0x3f));
-    } else {
-        *out += (char)(0xf0 | (code >> 18));
-        *out += (char)(0x80 | ((code >> 12) & 0x3f));
-        *out += (char)(0x80 | ((code >> 6) & 0x3f));
-        *out += (char)(0x80 | (code & 0x3f));
-    }
-}
-
-// UTF-8 to UTF-16 (what the provider serves); a byte that starts no
-// well-formed sequence reads as U+FFFD.
-std::wstring from_utf8(const std::string& text)
-{
-    std::wstring out;
-    size_t i = 0;
-    while (i < text.size()) {
-        unsigned code = 0xfffd;
-        int length = decode_utf8(text, i, &code);
-        i += length ? (size_t)length : 1;
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            out += (wchar_t)(0xd800 + (code >> 10));
-            out += (wchar_t)(0xdc00 + (code & 0x3ff));
-        } else {
-            out += (wchar_t)code;
-        }
-    }
-    return out;
-}
-
-// Counts one more problem of a kind on a line.
-void note_problem(Page* page, PageProblemKind kind, int line, int count)
-{
-    PageProblem& problem = page->problems[kind];
-    if (!problem.count)
-        problem.first_line = line;
-    problem.count = problem.count > 0x3fffffff - count ? 0x3fffffff : problem.count + count;
-}
-
-// A text behind a UTF-16 byte-order mark, to UTF-8; the units that make no
-// character (an unpaired surrogate, an odd last byte) read as U+FFFD.
-std::string utf16_to_utf8(const std::string& text, int big_endian, Page* page)
-{
-    std::string out;
-    out.reserve(text.size());
-    int line = 1;
-    size_t at = 2;  // past the mark
-    while (at < text.size()) {
-        if (text.size() - at < 2) {
-            note_problem(page, PAGE_PROBLEM_BAD_UTF16, line, 1);
-            out += REPLACEMENT_UTF8;
-            break;
-        }
-        unsigned char a = (unsigned char)text[at], b = (unsigned char)text[at + 1];
-        unsigned unit = big_endian ? (unsigned)(a << 8 | b) : (unsigned)(b << 8 | a);
-        at += 2;
-        unsigned code = unit;
-        if (unit >= 0xd800 && unit <= 0xdbff && text.size() - at >= 2) {
-            a = (unsigned char)text[at];
-            b = (unsigned char)text[at + 1];
-            unsigned low = big_endian ? (unsigned)(a << 8 | b) : (unsigned)(b << 8 | a);
-            if (low >= 0xdc00 && low <= 0xdfff) {
-                code = 0x10000 + ((unit - 0xd800) << 10) + (low - 0xdc00);
-                at += 2;
-            }
-        }
-        if (code >= 0xd800 && code <= 0xdfff) {
-            note_problem(page, PAGE_PROBLEM_BAD_UTF16, line, 1);
-            code = 0xfffd;
-        }
-        append_utf8(code, &out);
-        line += code == '\n';
-    }
-    return out;
-}
-
-// One physical line as the parser may take it: cut to MAX_PAGE_LINE_BYTES at
-// a character's start, without NUL bytes, every byte part of well-formed
-// UTF-8. What had to change is counted against line `number`.
-std::string mend_line(const std::string& text, size_t start, size_t end, int number, Page* page)
-{
-    if (end - start > MAX_PAGE_LINE_BYTES) {
-        note_problem(page, PAGE_PROBLEM_LONG_LINE, number, 1);
-        size_t cut = start + MAX_PAGE_LINE_BYTES;
-        for (int back = 0; back < 3 && cut > start && ((unsigned char)text[cut] & 0xc0) == 0x80; back++)
-            cut--;
-        end = cut;
-    }
-    std::string line;
-    line.reserve(end - start);
-    int nuls = 0, bad = 0;
-    std::string piece = text.substr(start, end - start);
-    size_t i = 0;
-    while (i < piece.size()) {
-        if (piece[i] == 0) {
-            nuls++;
-            i++;
-            continue;
-        }
-        unsigned code;
-        int length = decode_utf8(piece, i, &code);
-        if (!length) {
-            bad++;
-            line += REPLACEMENT_UTF8;
-            i++;
-            continue;
-        }
-        line.append(piece, i, (size_t)length);
-        i += (size_t)length;
-    }
-    if (nuls)
-        note_problem(page, PAGE_PROBLEM_NUL, number, nuls);
-    if (bad)
-        note_problem(page, PAGE_PROBLEM_BAD_UTF8, number, bad);
-    return line;
 }
 
 // What parsing one line had to mend in it, beyond its bytes.
@@ -382,18 +226,18 @@ int parse_element_line(const std::string& line, int index, PageElement* element,
         return 0;
     parsed.depth = (int)(blanks / 2);
     parsed.parent = -1;
-    parsed.name = from_utf8(text.substr(name_start, quote - name_start));
+    parsed.name = player_text_wide(text.substr(name_start, quote - name_start));
     parsed.id = "e" + std::to_string(index);
     Annotations notes{"", -1, 0xffffff, 0, 0, 0};
     parse_annotations(annotations, &parsed, &notes, &found_repairs);
     // A note overrides TYPE; a name neither knows is kept for the report, so
     // that no type is read as custom unseen.
     std::string written = text.substr(blanks + 1, close - blanks - 1);
-    int type = notes.type.empty() ? 0 : control_type_from_name(from_utf8(notes.type));
+    int type = notes.type.empty() ? 0 : control_type_from_name(player_text_wide(notes.type));
     if (!type && !notes.type.empty())
         parsed.unknown_type = notes.type;
     if (!type)
-        type = control_type_from_name(from_utf8(written));
+        type = control_type_from_name(player_text_wide(written));
     if (!type && notes.type.empty()) {
         parsed.untyped = written.empty();
         parsed.unknown_type = written;
@@ -426,7 +270,7 @@ void parse_window_line(const std::string& line, int number, Page* page)
     size_t quote = text.find(" \"", class_start);
     if (quote == std::string::npos || quote == class_start)
         return;
-    std::wstring class_name = from_utf8(text.substr(class_start, quote - class_start));
+    std::wstring class_name = player_text_wide(text.substr(class_start, quote - class_start));
     const char* chosen = " (this one)";
     if (window) {
         if (text.size() > strlen(chosen) && text.compare(text.size() - strlen(chosen), std::string::npos, chosen) == 0)
@@ -437,7 +281,7 @@ void parse_window_line(const std::string& line, int number, Page* page)
     size_t last = text.rfind('"');
     if (last <= quote + 1)
         return;
-    PageChild parsed{class_name, from_utf8(text.substr(quote + 2, last - quote - 2)), 0, 0, 0, 0, 0};
+    PageChild parsed{class_name, player_text_wide(text.substr(quote + 2, last - quote - 2)), 0, 0, 0, 0, 0};
     int* fields[4] = {&parsed.left, &parsed.top, &parsed.width, &parsed.height};
     size_t next = last + 1;
     int clamped = 0;
@@ -452,39 +296,13 @@ void parse_window_line(const std::string& line, int number, Page* page)
     parsed.hidden = text.compare(next, std::string::npos, "hidden") == 0 ||
                     text.compare(next, 7, "hidden ") == 0;
     if (page->children.size() >= MAX_PAGE_CHILDREN) {
-        note_problem(page, PAGE_PROBLEM_MANY_CHILDREN, number, 1);
+        note_page_problem(page->problems, PAGE_PROBLEM_MANY_CHILDREN, number, 1);
         return;
     }
     if (clamped)
-        note_problem(page, PAGE_PROBLEM_HUGE_NUMBER, number, clamped);
+        note_page_problem(page->problems, PAGE_PROBLEM_HUGE_NUMBER, number, clamped);
     page->children.push_back(parsed);
 }
-
-// How a problem reads in the log: what was wrong and done, its unit, and
-// what may have caused it in a file not read as UTF-16.
-struct ProblemWords {
-    const char* what;
-    const char* unit;
-    const char* units;
-    const char* hint;
-};
-
-const ProblemWords PROBLEM_WORDS[PAGE_PROBLEM_KINDS] = {
-    {"the file is longer than 16777216 bytes, the rest is ignored", nullptr, nullptr, ""},
-    {"longer than 4096 bytes, cut", "line", "lines", ""},
-    {"NUL bytes, dropped", "byte", "bytes", "; UTF-16 without a byte-order mark?"},
-    {"bad UTF-16, read as U+FFFD", "code unit", "code units", ""},
-    {"bad UTF-8, read as U+FFFD", "sequence", "sequences", ""},
-    {"indented deeper than 64 levels, put at most 64 deep", "line", "lines", ""},
-    {"number beyond -1000000..1000000, clamped", "number", "numbers", ""},
-    {"more than 8192 element lines, skipped", "line", "lines", ""},
-    {"more than 16 actions on an element, the rest ignored", "action", "actions", ""},
-    {"more than 64 CHILD lines, skipped", "line", "lines", ""},
-};
-static_assert(MAX_PAGE_FILE_BYTES == 16777216 && MAX_PAGE_LINE_BYTES == 4096 && MAX_PAGE_DEPTH == 64 &&
-                  PAGE_NUMBER_LIMIT == 1000000 && MAX_PAGE_ELEMENTS == 8192 && MAX_PAGE_ACTIONS == 16 &&
-                  MAX_PAGE_CHILDREN == 64,
-              "the problem lines spell the bounds out");
 
 }  // namespace
 
@@ -521,13 +339,8 @@ int parse_page_text(const std::string& bytes, Page* page)
     for (PageProblem& problem : page->problems)
         problem = PageProblem{0, 0};
     // Windows PowerShell 5 writes `dump > file` in UTF-16 with a mark.
-    std::string converted;
-    int little = bytes.compare(0, 2, "\xff\xfe") == 0, big = bytes.compare(0, 2, "\xfe\xff") == 0;
-    page->utf16 = little || big;
-    if (page->utf16)
-        converted = utf16_to_utf8(bytes, big, page);
-    const std::string& text = little || big ? converted : bytes;
-    size_t start = text.compare(0, 3, "\xef\xbb\xbf") == 0 ? 3 : 0;
+    std::string text = player_text_utf8(bytes, page->problems, &page->utf16);
+    size_t start = 0;
     std::vector<int> open;  // the last element at each depth
     int number = 0;         // the line's, from 1
     while (start < text.size()) {
@@ -535,7 +348,7 @@ int parse_page_text(const std::string& bytes, Page* page)
         if (end == std::string::npos)
             end = text.size();
         number++;
-        std::string line = mend_line(text, start, end, number, page);
+        std::string line = mend_player_line(text, start, end, number, page->problems);
         start = end + 1;
         PageElement element;
         LineRepairs repairs{0, 0};
@@ -544,15 +357,15 @@ int parse_page_text(const std::string& bytes, Page* page)
             continue;
         }
         if (page->elements.size() >= MAX_PAGE_ELEMENTS) {
-            note_problem(page, PAGE_PROBLEM_MANY_ELEMENTS, number, 1);
+            note_page_problem(page->problems, PAGE_PROBLEM_MANY_ELEMENTS, number, 1);
             continue;
         }
         if (repairs.clamped_numbers)
-            note_problem(page, PAGE_PROBLEM_HUGE_NUMBER, number, repairs.clamped_numbers);
+            note_page_problem(page->problems, PAGE_PROBLEM_HUGE_NUMBER, number, repairs.clamped_numbers);
         if (repairs.dropped_actions)
-            note_problem(page, PAGE_PROBLEM_MANY_ACTIONS, number, repairs.dropped_actions);
+            note_page_problem(page->problems, PAGE_PROBLEM_MANY_ACTIONS, number, repairs.dropped_actions);
         if (element.depth > MAX_PAGE_DEPTH) {
-            note_problem(page, PAGE_PROBLEM_DEEP, number, 1);
+            note_page_problem(page->problems, PAGE_PROBLEM_DEEP, number, 1);
             element.depth = MAX_PAGE_DEPTH;
         }
         int index = (int)page->elements.size();
@@ -577,17 +390,9 @@ void describe_page_problems(const Page& page, std::vector<std::string>* lines)
 {
     lines->clear();
     for (int kind = 0; kind < PAGE_PROBLEM_KINDS; kind++) {
-        const PageProblem& problem = page.problems[kind];
-        if (!problem.count)
-            continue;
-        const ProblemWords& words = PROBLEM_WORDS[kind];
         char line[256];
-        if (words.unit)
-            snprintf(line, sizeof line, "PAGE line %d: %s (%d %s)%s", problem.first_line, words.what,
-                     problem.count, problem.count == 1 ? words.unit : words.units, page.utf16 ? "" : words.hint);
-        else
-            snprintf(line, sizeof line, "PAGE line %d: %s", problem.first_line, words.what);
-        lines->push_back(line);
+        if (describe_page_problem(page.problems, (PageProblemKind)kind, page.utf16, line, sizeof line))
+            lines->push_back(line);
     }
 }
 
@@ -608,44 +413,21 @@ void find_unknown_page_types(const Page& page, std::vector<PageUnknownType>* unk
     }
 }
 
-namespace {
-
-FILE* open_page_file(const wchar_t* path)
-{
-#ifdef _WIN32
-    return _wfopen(path, L"rb");
-#else
-    // The native checks: the same reader on a narrow path.
-    char narrow[4096];
-    size_t length = wcstombs(narrow, path, sizeof narrow);
-    if (length == (size_t)-1 || length >= sizeof narrow)
-        return nullptr;
-    return fopen(narrow, "rb");
-#endif
-}
-
-}  // namespace
-
 int load_page_file(const wchar_t* path, Page* page)
 {
-    FILE* file = open_page_file(path);
+    FILE* file = open_player_file(path);
     if (!file)
         return -1;
     std::string text;
-    char buffer[4096];
-    size_t got;
-    while (text.size() <= MAX_PAGE_FILE_BYTES && (got = fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, got);
+    int cut = 0;
+    read_player_bytes(file, MAX_PAGE_FILE_BYTES, &text, &cut);
     fclose(file);
-    int cut = text.size() > MAX_PAGE_FILE_BYTES;
-    if (cut)
-        text.resize(MAX_PAGE_FILE_BYTES);
     int elements = parse_page_text(text, page);
     if (cut) {
         int lines = 1;
         for (char c : text)
             lines += c == '\n';
-        note_problem(page, PAGE_PROBLEM_BIG_FILE, lines, 1);
+        note_page_problem(page->problems, PAGE_PROBLEM_BIG_FILE, lines, 1);
     }
     return elements;
 }

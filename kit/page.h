@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "player_file.h"
+
 enum PageActionKind {
     PAGE_ACTION_NONE,
     PAGE_ACTION_START_JAVA,
@@ -52,39 +54,8 @@ struct PageChild {
 };
 
 // A page file comes from a player: the reader takes any bytes and keeps what
-// it makes of them within these bounds. A dump prints at most 41 levels,
-// 4001 elements and names of 1023 UTF-8 bytes, so real dumps stay inside.
-enum {
-    MAX_PAGE_CHILDREN = 64,
-    MAX_PAGE_ELEMENTS = 8192,
-    MAX_PAGE_DEPTH = 64,          // the window is level 0
-    MAX_PAGE_ACTIONS = 16,        // per element
-    MAX_PAGE_LINE_BYTES = 4096,   // in UTF-8, without the line end
-    MAX_PAGE_FILE_BYTES = 16 << 20,
-    PAGE_NUMBER_LIMIT = 1000000,  // |coordinate or size|: sums of a few stay well inside an int
-};
-
-// What the reader found wrong in a file and mended: one kind per way a
-// file can be broken, counted, with the first line it happened on.
-enum PageProblemKind {
-    PAGE_PROBLEM_BIG_FILE,       // longer than MAX_PAGE_FILE_BYTES: the rest is ignored
-    PAGE_PROBLEM_LONG_LINE,      // cut to MAX_PAGE_LINE_BYTES
-    PAGE_PROBLEM_NUL,            // NUL bytes, dropped
-    PAGE_PROBLEM_BAD_UTF16,      // unpaired surrogates or an odd last byte, read as U+FFFD
-    PAGE_PROBLEM_BAD_UTF8,       // bytes that are no UTF-8, read as U+FFFD
-    PAGE_PROBLEM_DEEP,           // indented deeper than MAX_PAGE_DEPTH
-    PAGE_PROBLEM_HUGE_NUMBER,    // beyond PAGE_NUMBER_LIMIT, clamped
-    PAGE_PROBLEM_MANY_ELEMENTS,  // element lines past MAX_PAGE_ELEMENTS, skipped
-    PAGE_PROBLEM_MANY_ACTIONS,   // actions past MAX_PAGE_ACTIONS on a line, ignored
-    PAGE_PROBLEM_MANY_CHILDREN,  // CHILD lines past MAX_PAGE_CHILDREN, skipped
-    PAGE_PROBLEM_KINDS
-};
-
-struct PageProblem {
-    int count;       // in the kind's unit: lines, bytes, code units, sequences, numbers
-    int first_line;  // 1-based line of the file
-};
-
+// it makes of them within the bounds of player_file.h, where it also counts
+// what it mended (PageProblem).
 struct Page {
     std::vector<PageElement> elements;  // [0] is the window itself
     std::wstring window_class;          // of the dump's "(this one)" WINDOW line; empty without one
@@ -107,7 +78,8 @@ int parse_page_line(const std::string& line, int index, PageElement* element);
 // Every element line of a text in UTF-8 (BOM, CR LF allowed) or in UTF-16
 // with a byte-order mark (either order), with parents linked, and the window
 // class and child windows of its WINDOW and CHILD lines. Any bytes: what is
-// broken is mended within the bounds above and counted in page->problems.
+// broken is mended within the bounds of player_file.h and counted in
+// page->problems.
 // The number of elements.
 int parse_page_text(const std::string& text, Page* page);
 // One log line per kind of problem the page had, "PAGE line N: ...", in kind order.

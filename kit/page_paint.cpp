@@ -2,10 +2,9 @@
 
 #include "chromium_habits.h"
 
-#include <stdio.h>
-#include <string.h>
-
 namespace {
+
+static_assert(sizeof(BITMAPINFOHEADER) == PICTURE_INFO_BYTES, "the picture reader makes the header GDI reads");
 
 const COLORREF BACKGROUND = RGB(0x1b, 0x1d, 0x20);
 const COLORREF MARKER = RGB(0xc8, 0x32, 0xc8);
@@ -23,37 +22,6 @@ void fill(HDC dc, RECT r, COLORREF colour)
 }
 
 }  // namespace
-
-int load_page_background(const wchar_t* path, PageBackground* background)
-{
-    FILE* file = _wfopen(path, L"rb");
-    if (!file)
-        return 0;
-    std::vector<unsigned char> bytes;
-    unsigned char buffer[65536];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    fclose(file);
-    if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M')
-        return 0;
-    BITMAPFILEHEADER head;
-    BITMAPINFOHEADER info;
-    memcpy(&head, bytes.data(), sizeof head);
-    memcpy(&info, bytes.data() + sizeof head, sizeof info);
-    long rows = info.biHeight < 0 ? -(long)info.biHeight : info.biHeight;
-    size_t stride = (((size_t)info.biWidth * info.biBitCount + 31) / 32) * 4;
-    if (info.biSize < 40 || info.biWidth <= 0 || rows <= 0 || info.biCompression != BI_RGB ||
-        (info.biBitCount != 24 && info.biBitCount != 32) || head.bfOffBits < 54 ||
-        head.bfOffBits + stride * (size_t)rows > bytes.size())
-        return 0;
-    info.biSize = sizeof info;  // only the core header goes to GDI
-    background->info.assign((unsigned char*)&info, (unsigned char*)&info + sizeof info);
-    background->pixels.assign(bytes.begin() + head.bfOffBits, bytes.begin() + head.bfOffBits + stride * (size_t)rows);
-    background->width = info.biWidth;
-    background->height = info.biHeight;
-    return 1;
-}
 
 RECT page_client_rect(HWND window, const Page& page, int index)
 {

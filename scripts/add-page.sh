@@ -11,18 +11,21 @@
 #     replay gave the tool; "both" when it is the Windows one;
 #   - a chromium find line when the replay with the simulator's --chromium
 #     gives another.
-# It never overwrites a page or a picture.
+# The player's file is data: nothing of it reaches a shell, and its own "#!"
+# lines become "# (player's) #!" comments, so that every "#!" line of the
+# page is add-page's. It never overwrites a page or a picture.
 #   scripts/add-page.sh FILE NAME
-# NAME: lower-case letters, digits and '-'. KV6_PAGES_DIR puts the page in
-# another folder (default kit/pages). Needs what scripts/replay.sh needs; it
-# replays twice, so it takes minutes on a loaded machine.
+# NAME: lower-case letters, digits and '-', at most 64 (no '/', no '..').
+# KV6_PAGES_DIR puts the page in another folder (default kit/pages). Needs
+# what scripts/replay.sh needs; it replays twice, so it takes minutes on a
+# loaded machine.
 set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd -P)"
 # shellcheck source=scripts/replay-lib.sh
 source "$here/replay-lib.sh"
 
-if [ $# -ne 2 ] || [ ! -f "$1" ] || [[ ! "$2" =~ ^[a-z0-9][a-z0-9-]*$ ]]; then
-  echo "usage: scripts/add-page.sh DIAGNOSIS_FILE NAME  (NAME: a-z, 0-9, -)" >&2
+if [ $# -ne 2 ] || [ ! -f "$1" ] || [[ ! "$2" =~ ^[a-z0-9][a-z0-9-]{0,63}$ ]]; then
+  echo "usage: scripts/add-page.sh DIAGNOSIS_FILE NAME  (NAME: a-z, 0-9, -; at most 64)" >&2
   exit 1
 fi
 file="$1"
@@ -30,13 +33,34 @@ name="$2"
 pages="${KV6_PAGES_DIR:-$here/../kit/pages}"
 page="$pages/$name.page"
 for target in "$page" "$pages/$name.bmp"; do
-  if [ -e "$target" ]; then
+  if [ -e "$target" ] || [ -L "$target" ]; then
     echo "add-page: $target is there already; choose another name" >&2
     exit 1
   fi
 done
-if ! read_player_command "$file" words || [ ${#words[@]} -eq 0 ] ||
-  [[ "${words[0]}" != find && "${words[0]}" != press ]] || ! theirs="$(player_outcome "$file")"; then
+
+# Everything is read from a copy in a work folder: what was checked is what
+# goes in.
+work="$(mktemp -d /tmp/kv6-add-page.XXXXXX)"
+trap 'rm -rf "$work"' EXIT
+head -c $((REPLAY_PAGE_MAX_BYTES + 1)) -- "$file" >"$work/player"
+if [ "$(wc -c <"$work/player")" -gt "$REPLAY_PAGE_MAX_BYTES" ]; then
+  echo "add-page: $file is longer than the $REPLAY_PAGE_MAX_BYTES bytes a page may have" >&2
+  exit 1
+fi
+if [ "$(tr -d '\000' <"$work/player" | wc -c)" -ne "$(wc -c <"$work/player")" ]; then
+  echo "add-page: $file holds NUL bytes; a diagnosis is UTF-8" >&2
+  exit 1
+fi
+if [ -e "$file.bmp" ]; then
+  [ ! -f "$file.bmp" ] || head -c $((REPLAY_PICTURE_MAX_BYTES + 1)) -- "$file.bmp" >"$work/$name.bmp"
+  if [ ! -f "$work/$name.bmp" ] || [ "$(wc -c <"$work/$name.bmp")" -gt "$REPLAY_PICTURE_MAX_BYTES" ]; then
+    echo "add-page: $file.bmp is no regular file of at most $REPLAY_PICTURE_MAX_BYTES bytes" >&2
+    exit 1
+  fi
+fi
+if ! read_player_command "$work/player" words || [ ${#words[@]} -eq 0 ] ||
+  [[ "${words[0]}" != find && "${words[0]}" != press ]] || ! theirs="$(player_outcome "$work/player")"; then
   echo "add-page: $file is no diagnosis of a find or a press (its \"#> command\" and \"#> exit\" lines)" >&2
   exit 1
 fi
@@ -45,8 +69,9 @@ fi
   exit 1
 }
 read -r seconds _ < <(tool_timeout "${words[@]}")
-command_text="$(grep -a -m 1 '^#> command ' "$file" | tr -d '\r')"
+command_text="$(grep -a -m 1 '^#> command ' "$work/player" | tr -d '\r' | tr '[:cntrl:]' '?')"
 command_text="${command_text#'#> command '}"
+file_name="$(basename -- "$file" | tr '[:cntrl:]' '?')"
 
 # An outcome "LINE; LINE; exit N" as a "#!" line's value: "LINE; LINE exit N".
 stated() {
@@ -54,11 +79,13 @@ stated() {
 }
 
 # What a find prints of a press's outcome: no pop-up, press or re-press
-# lines, and a press that found its target ends there as a find does.
+# lines, and a press that found its target ends there as a find does. The
+# lines are the player's: split into an array, never globbed.
 find_of_press() {
   local outcome="$1" kept="" line
-  local IFS=';'
-  for line in ${outcome%; exit *}; do
+  local -a lines
+  IFS=';' read -r -a lines <<<"${outcome%; exit *}"
+  for line in "${lines[@]}"; do
     line="${line# }"
     case "$line" in
       "FOUND "*)
@@ -74,12 +101,12 @@ find_of_press() {
   fi
 }
 
-# The page in a work folder first, its picture beside it, so that the replay
-# serves it as the corpus test will.
-work="$(mktemp -d /tmp/kv6-add-page.XXXXXX)"
-trap 'rm -rf "$work"' EXIT
-tr -d '\r' <"$file" >"$work/body"
-[ -f "$file.bmp" ] && cp "$file.bmp" "$work/$name.bmp"
+# The page in the work folder first, its picture beside it, so that the
+# replay serves it as the corpus test will. The player's "#!" lines (after a
+# mark or blanks too) are kept as comments that no test reads.
+tr -d '\r' <"$work/player" | sed -e '1s/^\xef\xbb\xbf//' >"$work/text"
+theirs_stated="$(grep -a -c '^[[:space:]]*#!' "$work/text")"
+sed "s/^\\([[:space:]]*#!\\)/# (player's) \\1/" "$work/text" >"$work/body"
 
 # A replay of the page with `find --timeout SECONDS` under Wine 10: prints
 # "TIMEOUT OUTCOME", the time-out the tool got and the outcome it gave.
@@ -87,6 +114,10 @@ replayed_find() {
   local output timeout
   cp "$work/body" "$work/$name.page"
   output="$(KV6_REPLAY_LAUNCHER_ARGS="${1:-}" "$here/replay.sh" "$work/$name.page" find --timeout "$seconds" 2>&1 | tr -d '\r')"
+  if refused="$(grep -a -m 1 -E "^(PICTURE refused|REPLAY goes on without the picture)" <<<"$output")"; then
+    echo "add-page: the picture cannot go into the corpus: $refused" >&2
+    return 1
+  fi
   timeout="$(sed -n 's/^REPLAY gives the tool --timeout \([0-9]*\) .*/\1/p' <<<"$output")"
   code="$(sed -n 's/^exit code \([0-9]*\)$/\1/p' <<<"$output")"
   if [ -z "$code" ]; then
@@ -97,6 +128,8 @@ replayed_find() {
   echo "${timeout:-$seconds} $(sed -n '/^\$ KestrovV6-Play.exe /,/^exit code /p' <<<"$output" | outcome_of "$code")"
 }
 
+[ "$theirs_stated" = 0 ] ||
+  echo "add-page: the player's $theirs_stated \"#!\" lines are kept as \"# (player's) #!\" comments; the page's own come from the replays" >&2
 echo "add-page: replaying $name under Wine 10 (find, then find with --chromium)" >&2
 wine10="$(replayed_find)" || exit 1
 chromium="$(replayed_find --chromium)" || exit 1
@@ -110,13 +143,15 @@ else
   windows_find="$(find_of_press "$theirs")"
 fi
 {
-  echo "# A player's diagnosis ($(basename "$file"), added $(date +%Y-%m-%d) by scripts/add-page.sh)."
+  echo "# A player's diagnosis ($file_name, added $(date +%Y-%m-%d) by scripts/add-page.sh)."
   echo "# Their command on Windows: $command_text; its lines are the \"#>\" lines"
   echo "# below. Wine 10's lines come from replays of the page with its picture"
   echo "# (find --timeout $timeout, without the player's other options); the"
   echo "# time-out is the one the replay gave the tool for the player's $seconds s."
   [ "${words[0]}" = press ] &&
     echo "# The Windows find is read from the press: the lines a find prints too."
+  [ "$theirs_stated" = 0 ] ||
+    echo "# The player's file had $theirs_stated \"#!\" lines of its own: kept below as \"# (player's) #!\" comments."
   echo "#! timeout: $timeout"
   if [ "$windows_find" = "$wine10" ]; then
     echo "#! find both: $(stated "$wine10")"

@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# Builds the pure pixel-vision code and the kit's page reader natively with
-# the address and undefined-behaviour sanitizers, runs the vision checks on
-# generated pictures and a short fuzz of the page reader (fixed seed, at most
-# 5 seconds).
-#   scripts/native-checks.sh [BUILD_DIR]                 (default build/native)
-#   scripts/native-checks.sh --long-fuzz [SEED [INPUTS]] the README's fuzz figure
-#                                                        (1,000,000 inputs)
+# Builds the pure pixel-vision code and the kit's readers of players' files
+# (the page reader, the picture reader) natively with the address and
+# undefined-behaviour sanitizers, runs the vision checks on generated
+# pictures and a short fuzz of each reader (seed 1; the page reader at most
+# 5 seconds, the picture reader at most 3).
+#   scripts/native-checks.sh [BUILD_DIR]          (default build/native)
+#   scripts/native-checks.sh --long-fuzz [page|picture] [SEED [INPUTS]]
+#       the README's fuzz figures: both readers (or the one named), seed 1,
+#       1,000,000 inputs each
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 long=0
 if [ "${1:-}" = "--long-fuzz" ]; then
   long=1
-  seed="${2:-20261209}"
+  which=both
+  if [ "${2:-}" = page ] || [ "${2:-}" = picture ]; then
+    which="$2"
+    shift
+  fi
+  seed="${2:-1}"
   inputs="${3:-1000000}"
   set --
 fi
@@ -30,9 +37,18 @@ fuzz_asan="$ASAN_OPTIONS:quarantine_size_mb=16"
 seeds=("$root"/kit/pages/*.page "$root"/tests/kit/replay/*.page "$root"/tests/soak/pages/*.page)
 
 if [ "$long" = 1 ]; then
-  cmake --build "$build" -j2 --target page_fuzz
-  ASAN_OPTIONS="$fuzz_asan" exec "$build/page_fuzz" --seed "$seed" --inputs "$inputs" --save "$build/page-fuzz-failure.page" "${seeds[@]}"
+  cmake --build "$build" -j2 --target page_fuzz picture_fuzz
+  if [ "$which" != picture ]; then
+    ASAN_OPTIONS="$fuzz_asan" "$build/page_fuzz" --seed "$seed" --inputs "$inputs" --save "$build/page-fuzz-failure.page" "${seeds[@]}"
+  fi
+  if [ "$which" != page ]; then
+    ASAN_OPTIONS="$fuzz_asan" "$build/picture_fuzz" --seed "$seed" --inputs "$inputs" --save "$build/picture-fuzz-failure.bmp" \
+      --scratch "$build/picture-fuzz-scratch.bmp"
+  fi
+  exit 0
 fi
-cmake --build "$build" -j2 --target vision_native_checks page_fuzz
+cmake --build "$build" -j2 --target vision_native_checks page_fuzz picture_fuzz
 "$build/vision_native_checks" --gtest_brief=1
 ASAN_OPTIONS="$fuzz_asan" "$build/page_fuzz" --seed 1 --inputs 100000 --seconds 5 --save "$build/page-fuzz-failure.page" "${seeds[@]}"
+ASAN_OPTIONS="$fuzz_asan" "$build/picture_fuzz" --seed 1 --inputs 100000 --seconds 3 --save "$build/picture-fuzz-failure.bmp" \
+  --scratch "$build/picture-fuzz-scratch.bmp"

@@ -13,6 +13,12 @@ REPLAY_OUTCOME_WORDS='^(FOUND|PRESSED|NOTFOUND|NOT_SELECTED|LOGIN|STUCK|POPUP)'
 REPLAY_EXTRA_PASSES=10
 REPLAY_PASS_WAIT_MS=500   # the driver's wait after a pass that did nothing
 REPLAY_TOOL_MAX_TIMEOUT=900
+# A player's file is read no further than the simulator's reader reads it
+# (kit/player_file.h): a page's first 16 MiB, a picture of at most 16384
+# pixels a side and 67,108,864 in all, with its headers.
+REPLAY_PAGE_MAX_BYTES=16777216
+REPLAY_PICTURE_MAX_BYTES=268439552
+REPLAY_PICTURE_MAX_SIDE=16384
 
 # The SCAN line's fields, one "name value" a line; the pick's "(Kestrov V6
 # beside it)" becomes its own field. 1 for a line that is no finished scan.
@@ -104,6 +110,51 @@ command_words() {
   done
 }
 
+# A player's words, as the tool reads them, split into what a replay gives
+# the tool and what it leaves out: it keeps the command and the options that
+# shape the run (--profile and --timeout with their values, --hide), and
+# leaves out every other word: --diagnose and --shot with their files (a
+# replay writes nothing a player names), --front with its title (it decides
+# nothing and would reach for a window on the replaying desktop), unknown
+# words and stray values. $1, $2, $3: the names of the player's array and of
+# the arrays that get the kept and the left-out words.
+replay_words() {
+  # Names of their own: a name reference to the caller's same name loops.
+  local -n replay_from="$1" replay_kept="$2" replay_left="$3"
+  local i=1 n=${#replay_from[@]} word
+  replay_kept=("${replay_from[@]:0:1}")
+  replay_left=()
+  while [ "$i" -lt "$n" ]; do
+    word="${replay_from[$i]}"
+    if [ $((i + 1)) -lt "$n" ] && [[ "$word" == --profile || "$word" == --timeout ]]; then
+      replay_kept+=("$word" "${replay_from[$((i + 1))]}")
+      i=$((i + 2))
+    elif [ $((i + 1)) -lt "$n" ] && [[ "$word" == --diagnose || "$word" == --shot || "$word" == --front ]]; then
+      replay_left+=("$word" "${replay_from[$((i + 1))]}")
+      i=$((i + 2))
+    elif [ "$word" = --hide ]; then
+      replay_kept+=("$word")
+      i=$((i + 1))
+    else
+      replay_left+=("$word")
+      i=$((i + 1))
+    fi
+  done
+}
+
+# Words of a player's file to print on one line: control characters (a
+# terminal's escapes among them) become '?', a word with a blank or nothing
+# in it stands in double quotes.
+printable_words() {
+  local word out=""
+  for word in "$@"; do
+    word="${word//[[:cntrl:]]/?}"
+    [[ -n "$word" && "$word" != *[[:blank:]]* ]] || word="\"$word\""
+    out+="${out:+ }$word"
+  done
+  printf '%s\n' "$out"
+}
+
 # The player's command from a diagnosis FILE, into the array named by $2.
 # 1 when the file has no "#> command" line or an unreadable one.
 read_player_command() {
@@ -144,14 +195,16 @@ cut_short_reason() {
 }
 
 # The tool's --timeout among its words (the command first), read as the tool
-# reads its options: each value option takes the next word, the last one
+# reads its options: each value option (--profile, --timeout, --shot,
+# --diagnose, --front) takes the next word, the last one
 # counts, "15s" is 15, and the result lies in 1 to 900 (90 when none).
 # Prints "SECONDS INDEX", INDEX the value's place or -1 when none was given.
 tool_timeout() {
   local -a words=("$@")
   local i=1 seconds=90 at=-1 value
   while [ $i -lt ${#words[@]} ]; do
-    if [ $((i + 1)) -lt ${#words[@]} ] && [[ "${words[$i]}" == --profile || "${words[$i]}" == --shot || "${words[$i]}" == --front ]]; then
+    if [ $((i + 1)) -lt ${#words[@]} ] && [[ "${words[$i]}" == --profile || "${words[$i]}" == --shot ||
+      "${words[$i]}" == --diagnose || "${words[$i]}" == --front ]]; then
       i=$((i + 2))
     elif [ $((i + 1)) -lt ${#words[@]} ] && [ "${words[$i]}" = --timeout ]; then
       value="${words[$((i + 1))]}"
@@ -170,6 +223,47 @@ tool_timeout() {
   [ "$seconds" -le "$REPLAY_TOOL_MAX_TIMEOUT" ] || seconds=$REPLAY_TOOL_MAX_TIMEOUT
   [ "$seconds" -ge 1 ] || seconds=1
   echo "$seconds $at"
+}
+
+# Width and height of a BMP FILE's picture, "W H", as its header gives
+# them; 1 when it is no BMP or they lie beyond the reader's bounds.
+picture_size() {
+  local header width height
+  [ "$(head -c 2 "$1" 2>/dev/null)" = BM ] || return 1
+  header="$(od -An -v -t d4 -j 18 -N 8 "$1" 2>/dev/null)" || return 1
+  read -r width height <<<"$header"
+  [[ "$width" =~ ^[0-9]{1,5}$ && "$height" =~ ^-?[0-9]{1,5}$ ]] || return 1
+  height="${height#-}"
+  [ "$width" -ge 1 ] && [ "$width" -le "$REPLAY_PICTURE_MAX_SIDE" ] &&
+    [ "$height" -ge 1 ] && [ "$height" -le "$REPLAY_PICTURE_MAX_SIDE" ] || return 1
+  echo "$width $height"
+}
+
+# Where the player's launcher had its client area on screen, for the
+# simulator's --client: "L,T,W,H WHERE-FROM". From the diagnosis FILE's
+# "#> client L T W H" line; else, with its PICTURE (the client area, so its
+# size), from the run's "FOUND pixels X Y W H" less the dump's "LOOKED button
+# x y W H" (the same button in client pixels). 1 when neither tells.
+client_area() {
+  local file="$1" picture="${2:-}" number='(-?[1-9][0-9]{0,6}|0)' size='([1-9][0-9]{0,4})'
+  local line found looked width height
+  line="$(tr -d '\r' <"$file" | grep -a -m 1 '^#> client ')"
+  if [[ "$line" =~ ^'#> client '$number' '$number' '$size' '$size$ ]] &&
+    [ "${BASH_REMATCH[3]}" -le "$REPLAY_PICTURE_MAX_SIDE" ] && [ "${BASH_REMATCH[4]}" -le "$REPLAY_PICTURE_MAX_SIDE" ]; then
+    echo "${BASH_REMATCH[1]},${BASH_REMATCH[2]},${BASH_REMATCH[3]},${BASH_REMATCH[4]} the diagnosis's \"#> client\" line"
+    return 0
+  fi
+  [ -n "$picture" ] && read -r width height < <(picture_size "$picture") && [ -n "${height:-}" ] || return 1
+  looked="$(tr -d '\r' <"$file" | grep -a -m 1 '^LOOKED button ')"
+  [[ "$looked" =~ ^'LOOKED button '$number' '$number' '$size' '$size' ' ]] || return 1
+  looked=("${BASH_REMATCH[@]:1:4}")
+  while IFS= read -r found; do
+    [[ "$found" =~ ^'#> '[0-9]+' FOUND pixels '$number' '$number' '$size' '$size$ ]] || continue
+    [ "${BASH_REMATCH[3]} ${BASH_REMATCH[4]}" = "${looked[2]} ${looked[3]}" ] || continue
+    echo "$((BASH_REMATCH[1] - looked[0])),$((BASH_REMATCH[2] - looked[1])),$width,$height the run's FOUND pixels less the LOOKED button"
+    return 0
+  done < <(tr -d '\r' <"$file" | grep -a '^#> [0-9]* FOUND pixels ')
+  return 1
 }
 
 # The replay's time-out for a player's SECONDS when one of the replay's

@@ -7,7 +7,12 @@
 # tool's lines and exit code and what the launcher saw, then ends the
 # launcher by its process id.
 # The tool's arguments: those given after PAGE; else the player's command
-# from a diagnosis ("#> command" line); else `find --timeout 15`.
+# from a diagnosis ("#> command" line), of which it keeps only what shapes the
+# run (the command, --profile, --timeout, --hide) and says what it leaves
+# out; else `find --timeout 15`. A player's files are data: nothing of them
+# is evaluated, and the replay writes only in its scratch folder. For a
+# diagnosis it puts the launcher's client area where the player's was, and
+# a cut-short one is served by a launcher that stops answering at once.
 # Before the tool runs it prints the page's type names that the page reader
 # does not know (read as custom), whether the player's diagnosis was cut
 # short, and, when the page holds the player's SCAN line, whether the replay
@@ -48,25 +53,11 @@ shot=""
 if [ $# -gt 0 ] && [[ "${1,,}" == *.bmp ]]; then
   shot="$1"
   shift
-elif [ -f "$page.bmp" ]; then
+elif [ -e "$page.bmp" ]; then
   shot="$page.bmp"
-elif [[ "$page" == *.page ]] && [ -f "${page%.page}.bmp" ]; then
+elif [[ "$page" == *.page ]] && [ -e "${page%.page}.bmp" ]; then
   shot="${page%.page}.bmp"   # a corpus page's picture
 fi
-
-diagnosis=0
-grep -a -q '^#> exit ' "$page" && diagnosis=1
-player_words=()
-if [ $# -eq 0 ] && grep -a -q '^#> command ' "$page"; then
-  if ! read_player_command "$page" player_words || [ ${#player_words[@]} -eq 0 ] ||
-    [[ "${player_words[0]}" != find && "${player_words[0]}" != press ]]; then
-    echo "replay: the diagnosis's command is no find or press: $(grep -a -m 1 '^#> command ' "$page" | tr -d '\r')" >&2
-    exit 1
-  fi
-  set -- "${player_words[@]}"
-fi
-[ $# -gt 0 ] || set -- find --timeout 15
-player_scan="$(grep -m 1 -a '^SCAN ' "$page" | tr -d '\r')"
 
 repo="$(cd "$(dirname "$0")/.." && pwd -P)"
 build="${KV6_BUILD_DIR:-build/mingw}"
@@ -78,15 +69,51 @@ for program in MinecraftLauncher.exe KestrovV6-Play.exe; do
   fi
 done
 
-# Wine 10 sees the host only through the folders tools/wine10-run lays into
-# its root (/tmp among them): the page and the picture go there.
+# Text of a player's file as the terminal shows it: control characters (its
+# escapes among them) as '?', line ends kept.
+shown() {
+  LC_ALL=C tr '\000-\010\013\014\016-\037\177' '?'
+}
+
+# The page and the picture come from a player: everything below reads them
+# as data, never as shell, and writes only into this scratch folder. Wine 10
+# sees the host only through the folders tools/wine10-run lays into its root
+# (/tmp among them): the page and the picture go there. Of the page, no more
+# is read than the simulator's reader reads (and a byte to tell it went on).
 work="$(mktemp -d /tmp/kv6-replay.XXXXXX)"
-cp "$page" "$work/launcher.page"
+wrapper=""
+trap 'finish' EXIT
+finish() {
+  [ -z "$wrapper" ] || end_launcher
+  rm -rf "$work"
+}
+head -c $((REPLAY_PAGE_MAX_BYTES + 1)) -- "$page" >"$work/launcher.page"
+player="$work/player.page"
+cp "$work/launcher.page" "$player"
+
+diagnosis=0
+grep -a -q '^#> exit ' "$player" && diagnosis=1
+player_words=()
+if [ $# -eq 0 ] && grep -a -q '^#> command ' "$player"; then
+  if ! read_player_command "$player" player_words || [ ${#player_words[@]} -eq 0 ] ||
+    [[ "${player_words[0]}" != find && "${player_words[0]}" != press ]]; then
+    echo "replay: the diagnosis's command is no find or press: $(grep -a -m 1 '^#> command ' "$player" | tr -d '\r' | shown)" >&2
+    exit 1
+  fi
+  replay_words player_words kept_words left_words
+  if [ ${#left_words[@]} -gt 0 ]; then
+    echo "REPLAY leaves out of the player's command what does not shape their run: $(printable_words "${left_words[@]}")"
+  fi
+  set -- "${kept_words[@]}"
+fi
+[ $# -gt 0 ] || set -- find --timeout 15
+player_scan="$(grep -m 1 -a '^SCAN ' "$player" | tr -d '\r')"
+
 # A launcher that stopped answering before its tree was read leaves a
 # diagnosis without element lines: serve its window alone, placed and named
 # as its "(this one)" WINDOW line says, as the player's tool found it.
-if ! tr -d '\r' <"$page" | grep -a -q '^ *\[' &&
-  window="$(tr -d '\r' <"$page" | sed -n 's/^WINDOW [^ ]* \(".*"\) \(-\{0,1\}[0-9]\{1,\} -\{0,1\}[0-9]\{1,\} [0-9]\{1,\} [0-9]\{1,\}\) .*(this one)$/[window] \1 \2/p' | head -n 1)" &&
+if ! tr -d '\r' <"$player" | grep -a -q '^ *\[' &&
+  window="$(tr -d '\r' <"$player" | sed -n 's/^WINDOW [^ ]* \(".*"\) \(-\{0,1\}[0-9]\{1,\} -\{0,1\}[0-9]\{1,\} [0-9]\{1,\} [0-9]\{1,\}\) .*(this one)$/[window] \1 \2/p' | head -n 1)" &&
   [ -n "$window" ]; then
   echo "$window" >>"$work/launcher.page"
   echo "REPLAY serves the launcher's window alone: the player's file holds no UI Automation tree"
@@ -94,9 +121,36 @@ fi
 launcher_args=(--page "Z:$work/launcher.page" --log "Z:$work/launcher.log" --lifetime-ms 1200000)
 # shellcheck disable=SC2206  # split into words on purpose
 launcher_args+=(${KV6_REPLAY_LAUNCHER_ARGS:-})
+# The picture: a regular file within the reader's bound, or none (the
+# simulator checks the rest of it and logs what it refuses).
 if [ -n "$shot" ]; then
-  cp "$shot" "$work/background.bmp"
-  launcher_args+=(--background "Z:$work/background.bmp")
+  shot_bytes="$(stat -L -c %s -- "$shot" 2>/dev/null || echo 0)"
+  if [ ! -f "$shot" ]; then
+    echo "REPLAY goes on without the picture: $(printable_words "$shot") is no regular file"
+  elif [ "$shot_bytes" -gt "$REPLAY_PICTURE_MAX_BYTES" ]; then
+    echo "REPLAY goes on without the picture: it has $shot_bytes bytes, more than the $REPLAY_PICTURE_MAX_BYTES a picture may have"
+  else
+    head -c $((REPLAY_PICTURE_MAX_BYTES + 1)) -- "$shot" >"$work/background.bmp"
+    launcher_args+=(--background "Z:$work/background.bmp")
+  fi
+fi
+# Pixels are read in the client area: it goes where the player's was, so a
+# pixel-route run replays to the same screen coordinates whatever the frame.
+if [ "$diagnosis" = 1 ]; then
+  picture=""
+  [ ! -f "$work/background.bmp" ] || picture="$work/background.bmp"
+  if read -r client from < <(client_area "$player" "$picture") && [ -n "${from:-}" ]; then
+    launcher_args+=(--client "$client")
+    echo "REPLAY places the launcher's client area where the player's was: ${client//,/ } (from $from)"
+  fi
+fi
+# A launcher that stopped answering while the player's run was taken: the
+# replay's stops too, at once, since the diagnosis does not tell when; its
+# scans then tell nothing of Wine 10's speed.
+cut_short=0
+if [ "$diagnosis" = 1 ] && reason="$(cut_short_reason "$player")"; then
+  cut_short=1
+  launcher_args+=(--hang-after-ms 1)
 fi
 
 "$repo/tools/wine10-run" "$build/MinecraftLauncher.exe" "${launcher_args[@]}" >"$work/launcher.out" 2>&1 &
@@ -119,7 +173,7 @@ launcher_pid() {
   done
 }
 
-finish() {
+end_launcher() {
   # The launcher may still be starting: end it once it shows, until the
   # wrapper has gone (at most a minute).
   local pid
@@ -131,9 +185,7 @@ finish() {
     sleep 0.1
   done
   wait "$wrapper" 2>/dev/null
-  rm -rf "$work"
 }
-trap finish EXIT
 
 # Each line read with the milliseconds since START (a $EPOCHREALTIME) before it.
 stamp_lines() {
@@ -158,22 +210,23 @@ if ! grep -q READY "$work/launcher.log" 2>/dev/null; then
   exit 1
 fi
 
-# What the reader could not type, as the launcher logged it on loading.
-tr -d '\r' <"$work/launcher.log" | grep -E '^(UNKNOWN|UNTYPED) '
-if [ "$diagnosis" = 1 ] && reason="$(cut_short_reason "$page")"; then
-  echo "REPLAY the player's diagnosis was cut short: $reason"
+# What the reader could not type, and a picture it refused, as the launcher
+# logged them on loading.
+tr -d '\r' <"$work/launcher.log" | grep -a -E '^(UNKNOWN|UNTYPED|PICTURE) ' | shown
+if [ "$cut_short" = 1 ]; then
+  echo "REPLAY the player's diagnosis was cut short: $reason; the replay's launcher stops answering at once" | shown
 fi
 
 # A dump before a find or a press: its SCAN line against the player's, and
 # the time one scan takes here, from its last element line to its SCAN line
 # (the scan reads each element about ten times as often as the tree walk).
-if [[ "$1" == find || "$1" == press ]] && { [ -n "$player_scan" ] || [ "$diagnosis" = 1 ]; }; then
+if [[ "$1" == find || "$1" == press ]] && [ "$cut_short" = 0 ] && { [ -n "$player_scan" ] || [ "$diagnosis" = 1 ]; }; then
   tool dump | stamp_lines "$EPOCHREALTIME" >"$work/dump.out"
   scan_ms="$(awk '$2 ~ /^\[/ { last = $1 } $2 == "SCAN" { print $1 - last; exit }' "$work/dump.out")"
   # No SCAN line: the whole dump stands for a scan.
   [ -n "$scan_ms" ] || scan_ms="$(tail -n 1 "$work/dump.out" | cut -d ' ' -f 1)"
   if [ -n "$player_scan" ]; then
-    compare_scans "$player_scan" "$(cut -d ' ' -f 2- "$work/dump.out" | grep -m 1 '^SCAN ')"
+    compare_scans "$player_scan" "$(cut -d ' ' -f 2- "$work/dump.out" | grep -a -m 1 '^SCAN ')" | shown
   fi
   read -r seconds at < <(tool_timeout "$@")
   longer="$(replay_timeout "$seconds" "${scan_ms:-0}")"
@@ -187,28 +240,30 @@ if [[ "$1" == find || "$1" == press ]] && { [ -n "$player_scan" ] || [ "$diagnos
   fi
 fi
 
-echo "\$ KestrovV6-Play.exe $*"
+echo "\$ KestrovV6-Play.exe $*" | shown
 if [ "${KV6_REPLAY_TIMES:-0}" = 1 ]; then
   tool "$@" | tee "$work/tool.out" | stamp_lines "$EPOCHREALTIME" |
-    awk '{ ms = $1; sub(/^[0-9]+ /, ""); printf "%6.2f %s\n", ms / 1000, $0 }'
+    awk '{ ms = $1; sub(/^[0-9]+ /, ""); printf "%6.2f %s\n", ms / 1000, $0 }' | shown
   code=${PIPESTATUS[0]}
 else
-  tool "$@" | tee "$work/tool.out"
+  tool "$@" | tee "$work/tool.out" | shown
   code=${PIPESTATUS[0]}
 fi
 echo "exit code $code"
 if [ -n "$player_scan" ] && [ "$1" = dump ]; then
-  compare_scans "$player_scan" "$(tr -d '\r' <"$work/tool.out" | grep -m 1 '^SCAN ')"
+  compare_scans "$player_scan" "$(tr -d '\r' <"$work/tool.out" | grep -a -m 1 '^SCAN ')" | shown
 fi
-if [ "$diagnosis" = 1 ] && theirs="$(player_outcome "$page")"; then
+if [ "$diagnosis" = 1 ] && theirs="$(player_outcome "$player")"; then
   ours="$(outcome_of "$code" <"$work/tool.out")"
   if [ "$ours" = "$theirs" ]; then
-    echo "REPLAY gives the player's outcome: $ours"
+    echo "REPLAY gives the player's outcome: $ours" | shown
+  elif [ "$cut_short" = 1 ]; then
+    echo "REPLAY cannot give the player's outcome: their launcher stopped answering at a moment the diagnosis does not tell, the replay's at once: $ours (player $theirs)" | shown
   else
-    echo "REPLAY differs from the player's outcome: $ours (player $theirs)"
+    echo "REPLAY differs from the player's outcome: $ours (player $theirs)" | shown
   fi
 fi
 sleep 0.5  # the launcher logs what came last
 echo "The simulated launcher saw:"
-sed 's/^/  /' "$work/launcher.log"
+sed 's/^/  /' "$work/launcher.log" | shown
 exit "$code"

@@ -8,7 +8,10 @@
 #                                  Korean one replays to the player's scan,
 #                                  one in an unknown language is said to
 #                                  differ) and players' diagnoses (the
-#                                  player's command, picture and outcome)
+#                                  player's command, picture and outcome: a
+#                                  sign-in page, one cut short, a pixel-route
+#                                  run on a launcher without a caption made
+#                                  fresh, corpus pages that fail)
 # Exit code 127 (skipped) when there is no Wine 10 root.
 set -u
 here="$(cd "$(dirname "$0")" && pwd -P)"
@@ -16,19 +19,8 @@ repo="$(cd "$here/../.." && pwd -P)"
 replay="$repo/scripts/replay.sh"
 status=0
 
-fail() {
-    echo "FAIL: $1"
-    status=1
-}
-
-# expect OUTPUT 'grep -E pattern' what-it-shows
-expect() {
-    grep -qE -- "$2" <<<"$1" || fail "$3"
-}
-
-refuse() {
-    ! grep -qE -- "$2" <<<"$1" || fail "$3"
-}
+# shellcheck source=tests/kit/script_checks.sh
+source "$here/script_checks.sh"
 
 if [ "${1:-}" = --tables ]; then
     # shellcheck source=scripts/replay-lib.sh
@@ -85,7 +77,79 @@ find --timeout 15s --hide	15
 find --timeout 20 --timeout 7	7
 find --profile --timeout --timeout 5000	900
 press --front --timeout --timeout -4	1
+find --diagnose --timeout 5	90
+find --timeout 7 --diagnose --timeout	7
+find --timeout x[$(touch${IFS}/tmp/kv6-ran)]	1
 ROWS
+
+    # A player's command: what a replay gives the tool, and what it leaves
+    # out (into the arrays replay.sh names). A row: the words ("|" between
+    # them), the kept ones, the left-out ones.
+    errors="$(mktemp /tmp/kv6-replay-tables.XXXXXX)"
+    while IFS=$'\t' read -r line kept left; do
+        IFS='|' read -ra words <<<"$line"
+        replay_words words kept_words left_words 2>"$errors"
+        [ ! -s "$errors" ] || fail "replay words of [$line] warn: $(head -n 1 "$errors")"
+        got="$(IFS='|'; echo "${kept_words[*]}")	$(IFS='|'; echo "${left_words[*]-}")"
+        [ "$got" = "$kept	$left" ] || fail "replay words of [$line]: $got"
+    done <<'ROWS'
+press|--timeout|10|--hide|--profile|Kestrov V6	press|--timeout|10|--hide|--profile|Kestrov V6	
+find|--diagnose|Z:\work\main\scripts\replay-lib.sh|--timeout|5	find|--timeout|5	--diagnose|Z:\work\main\scripts\replay-lib.sh
+press|--shot|x.bmp|--front|Kestrov V6|--hide	press|--hide	--shot|x.bmp|--front|Kestrov V6
+find|$(touch /tmp/kv6-ran)|`id`|--timeout	find	$(touch /tmp/kv6-ran)|`id`|--timeout
+find|--profile|--diagnose|--diagnose	find|--profile|--diagnose	--diagnose
+find|--hide|--hide|--frobnicate	find|--hide|--hide	--frobnicate
+find|--diagnose|--hide|--timeout|5	find|--timeout|5	--diagnose|--hide
+ROWS
+    [ "$(printable_words --shot "a b" "" $'\e[2J' "x")" = '--shot "a b" "" ?[2J x' ] ||
+        fail "left-out words are printed with control characters as '?': $(printable_words --shot "a b" "" $'\e[2J' "x")"
+
+    # Where the player's client area was. A row: the diagnosis's lines ("|"
+    # between them), the picture's width and height ("-" for none), what
+    # client_area says ("-" when it cannot tell).
+    picture="$(mktemp /tmp/kv6-replay-tables.XXXXXX)"
+    while IFS=$'\t' read -r lines size said; do
+        if [ "$size" = - ]; then : >"$picture"; else
+            # shellcheck disable=SC2059  # the headers are escapes
+            printf "$(bmp_headers "${size% *}" "-${size#* }")" >"$picture"
+        fi
+        tr '|' '\n' <<<"$lines" >"$picture.diagnosis"
+        got="$(client_area "$picture.diagnosis" "$picture")" || got=-
+        [ "$got" = "$said" ] || fail "client area of [$lines] ($size): $got"
+    done <<'ROWS'
+#> client 103 83 894 594|LOOKED button 297 410 300 64 colour 27873e icon yes	-	103,83,894,594 the diagnosis's "#> client" line
+#> client -1913 -8 1936 1056	-	-1913,-8,1936,1056 the diagnosis's "#> client" line
+#> 3160 FOUND pixels 400 493 300 64|LOOKED button 297 410 300 64 colour 27873e icon yes	894 594	103,83,894,594 the run's FOUND pixels less the LOOKED button
+#> 3160 FOUND pixels 400 493 300 64|LOOKED button 297 410 300 64 colour 27873e icon yes	-	-
+#> 3160 FOUND pixels 400 493 300 60|LOOKED button 297 410 300 64 colour 27873e icon yes	894 594	-
+#> 3160 FOUND uia 400 493 300 64|LOOKED button 297 410 300 64 colour 27873e icon yes	894 594	-
+#> 5 FOUND pixels 400 493 300 64|LOOKED button 297 410 300 64 colour 27873e icon yes	60000 600	-
+#> client 0103 83 894 594	-	-
+#> client 1 2 3 40000	-	-
+#> client x[$(touch${IFS}/tmp/kv6-ran)] 1 2 3	-	-
+#> 1 FOUND pixels 0400 493 300 64|LOOKED button 297 410 300 64 colour 27873e icon yes	894 594	-
+ROWS
+    rm -f "$picture" "$picture.diagnosis" "$errors"
+    [ ! -e /tmp/kv6-ran ] || fail "a player's text ran as shell (/tmp/kv6-ran)"
+
+    # The replay's bounds are the simulator's reader's (kit/player_file.h).
+    bounds="$repo/kit/player_file.h"
+    grep -q "MAX_PICTURE_FILE_BYTES == ${REPLAY_PICTURE_MAX_BYTES}ULL" "$bounds" &&
+        grep -q "MAX_PAGE_FILE_BYTES = 16 << 20" "$bounds" && [ "$REPLAY_PAGE_MAX_BYTES" = $((16 << 20)) ] &&
+        grep -q "MAX_PICTURE_SIDE = $REPLAY_PICTURE_MAX_SIDE," "$bounds" ||
+        fail "replay-lib.sh's bounds are kit/player_file.h's"
+
+    # Every script the README names, and that runs (a "#!" line), keeps its
+    # run bit in the repository: the README runs them as they are.
+    while read -r named; do
+        [ -f "$repo/$named" ] && [ "$(head -c 2 "$repo/$named")" = '#!' ] || continue
+        if git -C "$repo" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+            mode="$(git -C "$repo" ls-files -s -- "$named" | cut -d ' ' -f 1)"
+        else
+            mode="$([ -x "$repo/$named" ] && echo 100755)"
+        fi
+        [ "$mode" = 100755 ] || fail "$named, which the README names, has no run bit (mode ${mode:-none})"
+    done < <(grep -o -E '(scripts|tools|tests)/[A-Za-z0-9_/.-]*[A-Za-z0-9]' "$repo/README.md" | sort -u)
     [ "$status" = 0 ] && echo "PASS"
     exit "$status"
 fi
@@ -123,12 +187,43 @@ longer="$(sed -n "s/^REPLAY gives the tool --timeout \([0-9]*\) where the player
 [ "${longer:-0}" -gt 20 ] || fail "the replay gives the tool more time than the player's 20 s"
 expect "$output" "^\\\$ KestrovV6-Play.exe find --profile Other Profile --timeout ${longer:-x}$" "the tool runs with the longer time-out in place of the player's"
 
+# A pixel-route run on a launcher without a caption, whose client area
+# starts higher in its window than the replay's: its diagnosis, made fresh
+# by the real tool, replays to the player's FOUND pixels when the replay puts
+# its client area where the player's was.
+tool() {
+    "$repo/tools/wine10-run" "$KV6_BUILD_DIR/KestrovV6-Play.exe" "$@"
+}
+"$repo/tools/wine10-run" "$KV6_BUILD_DIR/MinecraftLauncher.exe" --no-caption --chrome-child --marker --on-click ignore \
+    --x 100 --y 80 --width 900 --height 600 --log "Z:$work/player-launcher.log" --lifetime-ms 120000 >/dev/null 2>&1 &
+player_launcher=$!
+for _ in $(seq 1 1200); do
+    grep -q READY "$work/player-launcher.log" 2>/dev/null && break
+    kill -0 "$player_launcher" 2>/dev/null || break
+    sleep 0.1
+done
+output="$(tool press --timeout 8 --diagnose "Z:$work/no-caption.diagnosis" | tr -d '\r')"
+echo "$output"
+tool close >/dev/null
+wait "$player_launcher"
+found="$(grep -m 1 '^FOUND pixels ' <<<"$output")"
+expect "$output" "^STUCK$" "the player's run on a launcher without a caption ends STUCK"
+# Its render widget covers the client area: the player's client area on screen.
+client="$(tr -d '\r' <"$work/no-caption.diagnosis" | sed -n 's/^  CHILD Chrome_RenderWidgetHostHWND "[^"]*" //p')"
+[[ "$client" =~ ^-?[0-9]+\ -?[0-9]+\ [0-9]+\ [0-9]+$ ]] || fail "the player's diagnosis gives the client area in a CHILD line: [$client]"
+# One copy to derive it from the run, one that says it in a "#> client" line alone.
+grep -v '^#> client ' "$work/no-caption.diagnosis" >"$work/no-caption-derived.diagnosis"
+{
+    echo "#> client $client"
+    grep -v -e '^#> client ' -e '^LOOKED ' "$work/no-caption.diagnosis"
+} >"$work/no-caption-client.diagnosis"
+for copy in derived client; do
+    cp "$work/no-caption.diagnosis.bmp" "$work/no-caption-$copy.diagnosis.bmp"
+done
+
 # Players' diagnoses, each with its picture beside it when it has one. A
 # row: the file, then what the replay must print.
 cp "$here"/replay/*.diagnosis "$work/"
-for picture in "$here"/replay/*.diagnosis.bmp.gz; do
-    gunzip -c "$picture" >"$work/$(basename "$picture" .gz)"
-done
 previous=""
 while IFS='|' read -r file wanted; do
     if [ "$file" != "$previous" ]; then
@@ -136,18 +231,21 @@ while IFS='|' read -r file wanted; do
         output="$("$replay" "$work/$file" 2>&1 | tr -d '\r')"
         echo "$output"
         # The verdict on the outcome comes right after the tool's exit code.
-        expect "$(grep -A 1 '^exit code ' <<<"$output" | tail -n 1)" "^REPLAY (gives|differs from) the player's outcome: " \
+        expect "$(grep -A 1 '^exit code ' <<<"$output" | tail -n 1)" "^REPLAY (gives|differs from|cannot give) the player's outcome: " \
             "$file: the outcome's line follows the exit code"
-        expect "$output" "^REPLAY gives the tool --timeout [0-9]+ where the player's run had [0-9]+: " "$file: a longer time-out"
     fi
     expect "$output" "$wanted" "$file: $wanted"
-done <<'ROWS'
+done <<ROWS
 sign-in.diagnosis|^REPLAY agrees with the player's scan: SCAN elements 8 plays 0 pick - profiles 0 tab no java no login 2$
-sign-in.diagnosis|^\$ KestrovV6-Play.exe find --timeout [0-9]+$
+sign-in.diagnosis|^REPLAY gives the tool --timeout [0-9]+ where the player's run had 8: 
+sign-in.diagnosis|^\\\$ KestrovV6-Play.exe find --timeout [0-9]+$
 sign-in.diagnosis|^REPLAY gives the player's outcome: LOGIN; NOTFOUND; exit 3$
-home-pixels.diagnosis|^REPLAY gives the player's outcome: FOUND pixels 600 664 220 60; exit 0$
-cut-short.diagnosis|^REPLAY the player's diagnosis was cut short: UIA stopped answering after 7 elements$
-cut-short.diagnosis|^REPLAY differs from the player's outcome: (POPUP\? Escape; )+NOTFOUND; exit 2 \(player NOTFOUND; exit 2\)$
+cut-short.diagnosis|^REPLAY the player's diagnosis was cut short: UIA stopped answering after 7 elements; the replay's launcher stops answering at once$
+cut-short.diagnosis|^REPLAY gives the player's outcome: NOTFOUND; exit 2$
+no-caption-derived.diagnosis|^REPLAY places the launcher's client area where the player's was: $client \(from the run's FOUND pixels less the LOOKED button\)$
+no-caption-derived.diagnosis|^REPLAY gives the player's outcome: $found; STUCK; exit 4$
+no-caption-client.diagnosis|^REPLAY places the launcher's client area where the player's was: $client \(from the diagnosis's "#> client" line\)$
+no-caption-client.diagnosis|^REPLAY gives the player's outcome: $found; STUCK; exit 4$
 ROWS
 
 # Runs of corpus pages that fail under Wine 10 write their diagnosis, and the
@@ -166,7 +264,7 @@ while IFS='|' read -r name seconds faults wanted; do
 done <<'ROWS'
 sign-in-green|8||^REPLAY gives the player's outcome: LOGIN; NOTFOUND; exit 3$
 other-profile|20||^REPLAY gives the player's outcome: NOT_SELECTED; NOTFOUND; exit 2$
-home-en|8|--hang-after-ms 1|^REPLAY the player's diagnosis was cut short: UIA stopped answering after 0 elements$
+home-en|8|--hang-after-ms 1|^REPLAY the player's diagnosis was cut short: UIA stopped answering after 0 elements; the replay's launcher stops answering at once$
 ROWS
 
 [ "$status" = 0 ] && echo "PASS"
