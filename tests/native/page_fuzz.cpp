@@ -12,14 +12,12 @@
 //   page_fuzz [--seed N] [--inputs N] [--seconds S] [--only I] [--save FILE] SEED_FILE...
 #include "page.h"
 #include "page_twins.h"
+#include "fuzz_harness.h"
 
-#include <fcntl.h>
-#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -28,24 +26,6 @@ namespace {
 
 const size_t MAX_INPUT_BYTES = 4 << 20;  // a mutation that grows past this is cut back
 const int MAX_MUTATIONS = 8;
-
-struct Random {
-    unsigned long long state;
-};
-
-unsigned long long next(Random* random)
-{
-    // splitmix64: every input gets its own stream from (seed, index).
-    unsigned long long z = (random->state += 0x9e3779b97f4a7c15ULL);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-    return z ^ (z >> 31);
-}
-
-size_t below(Random* random, size_t bound)
-{
-    return bound ? (size_t)(next(random) % bound) : 0;
-}
 
 template <size_t N>
 const char* pick(Random* random, const char* const (&words)[N])
@@ -318,44 +298,7 @@ void use_page(Page page)
     }
 }
 
-const std::string* current_input = nullptr;
-unsigned long long current_index = 0;
 const char* save_path = "page-fuzz-failure.page";
-
-// Writes the input being read to the --save file; also from the SIGABRT
-// that a sanitizer report ends in (abort_on_error=1), so plain calls only.
-void save_input()
-{
-    if (!current_input)
-        return;
-    int file = open(save_path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (file >= 0) {
-        size_t done = 0;
-        while (done < current_input->size()) {
-            ssize_t wrote = write(file, current_input->data() + done, current_input->size() - done);
-            if (wrote <= 0)
-                break;
-            done += (size_t)wrote;
-        }
-        close(file);
-    }
-    char note[256];
-    int length = snprintf(note, sizeof note, "page fuzz: input %llu saved to %s\n", current_index, save_path);
-    if (length > 0 && write(2, note, (size_t)length) < 0)
-        return;
-}
-
-void save_on_abort(int)
-{
-    save_input();
-}
-
-double seconds_since(const timespec& start)
-{
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (double)(now.tv_sec - start.tv_sec) + (double)(now.tv_nsec - start.tv_nsec) / 1e9;
-}
 
 int read_file(const char* path, std::string* text)
 {
@@ -407,7 +350,7 @@ int main(int argc, char** argv)
         fprintf(stderr, "usage: page_fuzz [--seed N] [--inputs N] [--seconds S] [--only I] [--save FILE] SEED_FILE...\n");
         return 2;
     }
-    signal(SIGABRT, save_on_abort);
+    watch_input("page fuzz", save_path);
     timespec start;
     clock_gettime(CLOCK_MONOTONIC, &start);
     unsigned long long tried = 0, bytes = 0;
@@ -416,8 +359,7 @@ int main(int argc, char** argv)
         if (seconds > 0 && (index & 63) == 0 && seconds_since(start) > seconds)
             break;
         std::string input = make_input(seed, index, seeds);
-        current_input = &input;
-        current_index = index;
+        set_current_input(&input, index);
         Page page;
         int returned = parse_page_text(input, &page);
         std::string broken = check_page(page, returned);
@@ -434,7 +376,7 @@ int main(int argc, char** argv)
         if (!broken.empty()) {
             fprintf(stderr, "page fuzz: seed %llu input %llu broke the page: %s (replay: --seed %llu --only %llu)\n",
                     seed, index, broken.c_str(), seed, index);
-            save_input();
+            save_current_input();
             return 1;
         }
         use_page(page);
@@ -447,7 +389,7 @@ int main(int argc, char** argv)
             fflush(stdout);
         }
     }
-    current_input = nullptr;
+    set_current_input(nullptr, 0);
     double took = seconds_since(start);
     printf("page fuzz: seed %llu, %llu inputs (%.1f MB) in %.1f s, %.0f inputs/s, 0 crashes, 0 broken pages\n", seed,
            tried, (double)bytes / 1e6, took, took > 0 ? (double)tried / took : 0.0);

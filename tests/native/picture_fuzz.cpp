@@ -12,9 +12,8 @@
 // replays it. A crash or sanitizer report ends the run and saves the input.
 //   picture_fuzz [--seed N] [--inputs N] [--seconds S] [--only I] [--save FILE] [--scratch FILE]
 #include "page_picture.h"
+#include "fuzz_harness.h"
 
-#include <fcntl.h>
-#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -27,24 +26,6 @@ namespace {
 
 const int MAX_MUTATIONS = 6;
 const int MAX_SEED_SIDE = 48;  // small pictures: a million of them stay quick
-
-struct Random {
-    unsigned long long state;
-};
-
-unsigned long long next(Random* random)
-{
-    // splitmix64: every input gets its own stream from (seed, index).
-    unsigned long long z = (random->state += 0x9e3779b97f4a7c15ULL);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-    return z ^ (z >> 31);
-}
-
-size_t below(Random* random, size_t bound)
-{
-    return bound ? (size_t)(next(random) % bound) : 0;
-}
 
 void put_u16(std::string* t, size_t at, unsigned value)
 {
@@ -177,44 +158,7 @@ std::string check_picture(const std::string& bytes, PictureVerdict verdict, cons
     return "";
 }
 
-const std::string* current_input = nullptr;
-unsigned long long current_index = 0;
 const char* save_path = "picture-fuzz-failure.bmp";
-
-// Writes the input being read to the --save file; also from the SIGABRT
-// that a sanitizer report ends in, so plain calls only.
-void save_input()
-{
-    if (!current_input)
-        return;
-    int file = open(save_path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (file >= 0) {
-        size_t done = 0;
-        while (done < current_input->size()) {
-            ssize_t wrote = write(file, current_input->data() + done, current_input->size() - done);
-            if (wrote <= 0)
-                break;
-            done += (size_t)wrote;
-        }
-        close(file);
-    }
-    char note[256];
-    int length = snprintf(note, sizeof note, "picture fuzz: input %llu saved to %s\n", current_index, save_path);
-    if (length > 0 && write(2, note, (size_t)length) < 0)
-        return;
-}
-
-void save_on_abort(int)
-{
-    save_input();
-}
-
-double seconds_since(const timespec& start)
-{
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (double)(now.tv_sec - start.tv_sec) + (double)(now.tv_nsec - start.tv_nsec) / 1e9;
-}
 
 // The input through a file, as the simulator reads it; `sparse_size` > 0
 // makes the file that long with holes (the input at its start).
@@ -274,7 +218,7 @@ int main(int argc, char** argv)
         }
         i++;
     }
-    signal(SIGABRT, save_on_abort);
+    watch_input("picture fuzz", save_path);
     timespec start;
     clock_gettime(CLOCK_MONOTONIC, &start);
     unsigned long long tried = 0, bytes = 0, through_files = 0, sparse = 0;
@@ -283,8 +227,7 @@ int main(int argc, char** argv)
         if (seconds > 0 && (index & 63) == 0 && seconds_since(start) > seconds)
             break;
         std::string input = make_input(seed, index);
-        current_input = &input;
-        current_index = index;
+        set_current_input(&input, index);
         PageBackground read = PageBackground();
         PictureLayout layout;
         PictureVerdict verdict = read_page_picture(input, &read, &layout);
@@ -299,7 +242,7 @@ int main(int argc, char** argv)
         if (!broken.empty()) {
             fprintf(stderr, "picture fuzz: seed %llu input %llu: %s (replay: --seed %llu --only %llu)\n", seed, index,
                     broken.c_str(), seed, index);
-            save_input();
+            save_current_input();
             unlink(scratch);
             return 1;
         }
@@ -311,7 +254,7 @@ int main(int argc, char** argv)
             fflush(stdout);
         }
     }
-    current_input = nullptr;
+    set_current_input(nullptr, 0);
     unlink(scratch);
     double took = seconds_since(start);
     printf("picture fuzz: seed %llu, %llu inputs (%.1f MB; %llu through files, %llu of them sparse past the bound) "
