@@ -36,6 +36,7 @@ struct LauncherSettings {
     int lifetime_ms;
     int count_calls;
     wchar_t log_path[MAX_PATH];
+    wchar_t watch_path[MAX_PATH];  // whose being there each SHOWN line tells
     wchar_t page_path[MAX_PATH];
     wchar_t background_path[MAX_PATH];
 };
