@@ -11,45 +11,29 @@
 
 namespace {
 
-// Text kept with its length; a line that does not fit is left out, whole.
-struct TextBuffer {
-    char* bytes;
-    size_t capacity;
-    size_t length;
-    int cut;
-};
+const char RUN_CUT_NOTE[] = "# the run's later lines were left out: the diagnosis keeps 64 KB of them";
+const char DUMP_CUT_NOTE[] = "# the rest of the dump was left out: the diagnosis keeps 256 KB of it";
+const char HEAD_CUT_NOTE[] = "# the rest of the head was left out";
+const char END_CUT_NOTE[] = "# the rest of the run's end was left out";
 
 char run_bytes[DIAGNOSIS_RUN_BYTES];
 char dump_bytes[DIAGNOSIS_DUMP_BYTES];
-TextBuffer run_text = {run_bytes, sizeof run_bytes, 0, 0};
-TextBuffer dump_text = {dump_bytes, sizeof dump_bytes, 0, 0};
+DiagnosisText run_text = {run_bytes, sizeof run_bytes, 0, 0, RUN_CUT_NOTE};
+DiagnosisText dump_text = {dump_bytes, sizeof dump_bytes, 0, 0, DUMP_CUT_NOTE};
 char command_line[4096];
 wchar_t diagnosis_file[DIAGNOSIS_PATH_CAPACITY];
 uint64_t run_start = 0;
-
-void append_text(TextBuffer* buffer, const char* prefix, const char* line)
-{
-    size_t need = strlen(prefix) + strlen(line) + 2;  // CR LF
-    if (buffer->length + need >= buffer->capacity) {
-        buffer->cut = 1;
-        return;
-    }
-    int written = snprintf(buffer->bytes + buffer->length, buffer->capacity - buffer->length, "%s%s\r\n",
-                           prefix, line);
-    if (written > 0)
-        buffer->length += (size_t)written;
-}
 
 void record_run_line(const char* line)
 {
     char prefix[40];
     snprintf(prefix, sizeof prefix, "#> %llu ", (unsigned long long)(current_tick() - run_start));
-    append_text(&run_text, prefix, line);
+    append_diagnosis_line(&run_text, prefix, line);
 }
 
 void record_dump_line(const char* line)
 {
-    append_text(&dump_text, "", line);
+    append_diagnosis_line(&dump_text, "", line);
 }
 
 // `path` with `suffix` added, or 0 when it would not fit.
@@ -64,7 +48,7 @@ int path_with(wchar_t* out, const wchar_t* path, const wchar_t* suffix)
 }
 
 // Writes the parts under `temporary`, then puts it in place of `path`.
-int write_in_one_go(const wchar_t* path, const wchar_t* temporary, const TextBuffer* const* parts, int count)
+int write_in_one_go(const wchar_t* path, const wchar_t* temporary, const DiagnosisText* const* parts, int count)
 {
     FILE* file = _wfopen(temporary, L"wb");
     if (!file)
@@ -94,37 +78,11 @@ int place_picture(const wchar_t* picture, const wchar_t* temporary, int shot_wri
 
 }  // namespace
 
-int append_command_word(char* out, size_t size, const char* word)
-{
-    size_t at = strlen(out);
-    int quoted = word[0] == 0 || strpbrk(word, " \t\"") != nullptr;
-    const char* separator = at ? " " : "";
-    size_t need = strlen(separator) + (quoted ? 2 : 0);
-    for (const char* c = word; *c; c++)
-        need += *c == '"' ? 2 : 1;
-    if (at + need >= size)
-        return 0;
-    strcat(out, separator);
-    at = strlen(out);
-    if (quoted)
-        out[at++] = '"';
-    for (const char* c = word; *c; c++) {
-        if (*c == '"' && quoted)
-            out[at++] = '"';
-        out[at++] = *c;
-    }
-    if (quoted)
-        out[at++] = '"';
-    out[at] = 0;
-    return 1;
-}
-
 void start_diagnosis(int argc, wchar_t** argv, const wchar_t* file)
 {
     diagnosis_file[0] = 0;
     command_line[0] = 0;
-    run_text.length = 0;
-    run_text.cut = 0;
+    start_diagnosis_text(&run_text, run_bytes, sizeof run_bytes, RUN_CUT_NOTE);
     report_listener = nullptr;
     if (!file || !file[0] || wcslen(file) >= DIAGNOSIS_PATH_CAPACITY)
         return;
@@ -154,8 +112,7 @@ void write_diagnosis(const char* last_line, int exit_code)
     ReportHook saved_hook = report_hook;
     report_listener = nullptr;
     report_hook = record_dump_line;
-    dump_text.length = 0;
-    dump_text.cut = 0;
+    start_diagnosis_text(&dump_text, dump_bytes, sizeof dump_bytes, DUMP_CUT_NOTE);
     dumped_elements = 0;
 
     wchar_t picture[DIAGNOSIS_PATH_CAPACITY];
@@ -174,24 +131,25 @@ void write_diagnosis(const char* last_line, int exit_code)
 
     // The head: what this is, the command, the run's lines and its end.
     char head_bytes[8192];
-    TextBuffer head = {head_bytes, sizeof head_bytes, 0, 0};
-    append_text(&head, "", "# KestrovV6-Play diagnosis: the launcher as the run left it, and the run's own lines.");
-    append_text(&head, "#> command ", command_line);
+    DiagnosisText head;
+    start_diagnosis_text(&head, head_bytes, sizeof head_bytes, HEAD_CUT_NOTE);
+    append_diagnosis_line(&head, "",
+                          "# KestrovV6-Play diagnosis: the launcher as the run left it, and the run's own lines.");
+    append_diagnosis_line(&head, "#> command ", command_line);
     char end_bytes[1024];
-    TextBuffer end = {end_bytes, sizeof end_bytes, 0, 0};
+    DiagnosisText end;
+    start_diagnosis_text(&end, end_bytes, sizeof end_bytes, END_CUT_NOTE);
     char prefix[40];
     snprintf(prefix, sizeof prefix, "#> %llu ", (unsigned long long)(current_tick() - run_start));
-    append_text(&end, prefix, last_line);
+    append_diagnosis_line(&end, prefix, last_line);
     char exit_line[32];
     snprintf(exit_line, sizeof exit_line, "#> exit %d", exit_code);
-    append_text(&end, "", exit_line);
-    if (run_text.cut || dump_text.cut)
-        append_text(&end, "", "# some lines were left out: the diagnosis keeps a bounded amount of text");
+    append_diagnosis_line(&end, "", exit_line);
     if (!best)
-        append_text(&end, "", "# no launcher window was found");
+        append_diagnosis_line(&end, "", "# no launcher window was found");
     if (cut_short)
-        append_text(&end, "", "# cut short: the launcher stopped answering");
-    const TextBuffer* parts[] = {&head, &run_text, &end, &dump_text};
+        append_diagnosis_line(&end, "", "# cut short: the launcher stopped answering");
+    const DiagnosisText* parts[] = {&head, &run_text, &end, &dump_text};
     int written = paths && write_in_one_go(diagnosis_file, temporary, parts, 4);
     int picture_placed = paths && place_picture(picture, picture_temporary, shot_written);
     if (written) {

@@ -7,9 +7,12 @@
 #include <stdint.h>
 #include <wchar.h>
 
+#include "diag/diagnosis_text.h"
+
 enum {
     // The run's own lines and the dump each keep at most this much text;
-    // what does not fit is left out, and the file says so.
+    // what does not fit is left out from where it was cut, and the file
+    // says so there.
     DIAGNOSIS_RUN_BYTES = 64 * 1024,
     DIAGNOSIS_DUMP_BYTES = 256 * 1024,
     DIAGNOSIS_PATH_CAPACITY = 1024,
@@ -30,8 +33,3 @@ int diagnosis_wanted();
 // or "ERROR couldn't write FILE". `last_line` and `exit_code` are the run's
 // end, printed after this. Nothing happens unless a diagnosis was asked for.
 void write_diagnosis(const char* last_line, int exit_code);
-
-// The command word for the file's "#> command" line: as it is, or in double
-// quotes with inner quotes doubled when it holds a blank or a quote or is
-// empty. Appends to `out` (capacity `size`, kept terminated); 0 when cut.
-int append_command_word(char* out, size_t size, const char* word);
