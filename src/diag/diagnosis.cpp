@@ -21,6 +21,9 @@ char dump_bytes[DIAGNOSIS_DUMP_BYTES];
 DiagnosisText run_text = {run_bytes, sizeof run_bytes, 0, 0, RUN_CUT_NOTE};
 DiagnosisText dump_text = {dump_bytes, sizeof dump_bytes, 0, 0, DUMP_CUT_NOTE};
 char command_line[4096];
+// The argument as given (argv lives as long as the run), and the copy the
+// paths are made from when it fits.
+const wchar_t* given_file = nullptr;
 wchar_t diagnosis_file[DIAGNOSIS_PATH_CAPACITY];
 uint64_t run_start = 0;
 
@@ -65,8 +68,9 @@ int write_in_one_go(const wchar_t* path, const wchar_t* temporary, const Diagnos
     return 0;
 }
 
-// The picture taken for the dump goes in place of any old one; without a
-// new picture an old one would tell of another run, so it goes.
+// Once the new text is in place: the picture taken for it goes in place of
+// any old one; without a new picture an old one would tell of another run,
+// so it goes.
 int place_picture(const wchar_t* picture, const wchar_t* temporary, int shot_written)
 {
     if (shot_written > 0 && MoveFileExW(temporary, picture, MOVEFILE_REPLACE_EXISTING))
@@ -80,11 +84,17 @@ int place_picture(const wchar_t* picture, const wchar_t* temporary, int shot_wri
 
 void start_diagnosis(int argc, wchar_t** argv, const wchar_t* file)
 {
+    given_file = nullptr;
     diagnosis_file[0] = 0;
     command_line[0] = 0;
     start_diagnosis_text(&run_text, run_bytes, sizeof run_bytes, RUN_CUT_NOTE);
     report_listener = nullptr;
-    if (!file || !file[0] || wcslen(file) >= DIAGNOSIS_PATH_CAPACITY)
+    if (!file || !file[0])
+        return;
+    given_file = file;
+    // A name too long for the picture's temporary one is kept only to be
+    // named in the ERROR line at the end.
+    if (wcslen(file) + wcslen(L".bmp.tmp") >= DIAGNOSIS_PATH_CAPACITY)
         return;
     wcscpy(diagnosis_file, file);
     for (int i = 1; i < argc; i++) {
@@ -101,13 +111,17 @@ void start_diagnosis(int argc, wchar_t** argv, const wchar_t* file)
 
 int diagnosis_wanted()
 {
-    return diagnosis_file[0] != 0;
+    return given_file != nullptr;
 }
 
 void write_diagnosis(const char* last_line, int exit_code)
 {
     if (!diagnosis_wanted())
         return;
+    if (!diagnosis_file[0]) {
+        report("ERROR couldn't write %s", to_utf8(given_file));
+        return;
+    }
     // The dump's lines go into the file, not out as the run's.
     ReportHook saved_hook = report_hook;
     report_listener = nullptr;
@@ -118,24 +132,26 @@ void write_diagnosis(const char* last_line, int exit_code)
     wchar_t picture[DIAGNOSIS_PATH_CAPACITY];
     wchar_t picture_temporary[DIAGNOSIS_PATH_CAPACITY];
     wchar_t temporary[DIAGNOSIS_PATH_CAPACITY];
-    int paths = path_with(picture, diagnosis_file, L".bmp") &&
-                path_with(picture_temporary, diagnosis_file, L".bmp.tmp") &&
-                path_with(temporary, diagnosis_file, L".tmp");
+    // All fit: start_diagnosis kept only a name with room for the longest.
+    path_with(picture, diagnosis_file, L".bmp");
+    path_with(picture_temporary, diagnosis_file, L".bmp.tmp");
+    path_with(temporary, diagnosis_file, L".tmp");
     LauncherWindows found;
     HWND best = find_launcher_windows(&found);
     int cut_short = 0;
     int shot_written = 0;
-    if (best && paths)
+    if (best)
         cut_short = dump_launcher(best, &found, DIAGNOSIS_UIA_LIMIT_MS, picture_temporary, &shot_written);
     report_hook = saved_hook;
 
-    // The head: what this is, the command, the run's lines and its end.
+    // The head: what this is, the command.
     char head_bytes[8192];
     DiagnosisText head;
     start_diagnosis_text(&head, head_bytes, sizeof head_bytes, HEAD_CUT_NOTE);
     append_diagnosis_line(&head, "",
                           "# KestrovV6-Play diagnosis: the launcher as the run left it, and the run's own lines.");
     append_diagnosis_line(&head, "#> command ", command_line);
+
     char end_bytes[1024];
     DiagnosisText end;
     start_diagnosis_text(&end, end_bytes, sizeof end_bytes, END_CUT_NOTE);
@@ -150,14 +166,17 @@ void write_diagnosis(const char* last_line, int exit_code)
     if (cut_short)
         append_diagnosis_line(&end, "", "# cut short: the launcher stopped answering");
     const DiagnosisText* parts[] = {&head, &run_text, &end, &dump_text};
-    int written = paths && write_in_one_go(diagnosis_file, temporary, parts, 4);
-    int picture_placed = paths && place_picture(picture, picture_temporary, shot_written);
-    if (written) {
+    if (write_in_one_go(diagnosis_file, temporary, parts, 4)) {
+        // Both are in place before the line that says where they are.
+        int picture_placed = place_picture(picture, picture_temporary, shot_written);
         report("DIAGNOSIS %s", to_utf8(diagnosis_file));
         if (!picture_placed)
             report("ERROR couldn't write %s", to_utf8(picture));
     } else {
-        report("ERROR couldn't write %s", to_utf8(diagnosis_file));
+        // The old text stays, and so does the old picture that belongs to
+        // it: a new picture beside it would pair two runs.
+        DeleteFileW(picture_temporary);
+        report("ERROR couldn't write %s", to_utf8(given_file));
     }
     report_listener = record_run_line;
 }

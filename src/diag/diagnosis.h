@@ -15,6 +15,7 @@ enum {
     // says so there.
     DIAGNOSIS_RUN_BYTES = 64 * 1024,
     DIAGNOSIS_DUMP_BYTES = 256 * 1024,
+    // FILE with ".bmp.tmp" added must fit, with its terminator.
     DIAGNOSIS_PATH_CAPACITY = 1024,
     // The UI Automation part of the diagnosis: a small page takes well under
     // a second on Windows and a few under Wine 10; a launcher that stops
@@ -24,12 +25,15 @@ enum {
 
 // Keeps the command (the words after the program's name, less --diagnose
 // and its file) and, from now on, every report line with its milliseconds
-// since this call. A null or empty file turns the diagnosis off.
+// since this call. `file` is the argument itself, kept for the whole run; a
+// null or empty one turns the diagnosis off.
 void start_diagnosis(int argc, wchar_t** argv, const wchar_t* file);
 // 1 when this run writes a diagnosis.
 int diagnosis_wanted();
 // Before the run's last line: writes FILE and FILE.bmp (each under a
-// temporary name, then renamed over any old one) and prints "DIAGNOSIS FILE",
-// or "ERROR couldn't write FILE". `last_line` and `exit_code` are the run's
-// end, printed after this. Nothing happens unless a diagnosis was asked for.
+// temporary name, then renamed over any old one; the picture only once the
+// text is in place) and prints "DIAGNOSIS FILE", or "ERROR couldn't write
+// FILE" (a FILE too long for its picture's name among the causes).
+// `last_line` and `exit_code` are the run's end, printed after this.
+// Nothing happens unless a diagnosis was asked for.
 void write_diagnosis(const char* last_line, int exit_code);
