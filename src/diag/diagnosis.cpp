@@ -80,6 +80,19 @@ int place_picture(const wchar_t* picture, const wchar_t* temporary, int shot_wri
     return shot_written == 0;
 }
 
+// "LEFT TOP WIDTH HEIGHT" of the window's client area on screen, or 0 when
+// there is no window (any more).
+int client_rectangle(HWND window, char* out, size_t size)
+{
+    RECT client = {0, 0, 0, 0};
+    POINT origin = {0, 0};
+    if (!window || !GetClientRect(window, &client) || !ClientToScreen(window, &origin))
+        return 0;
+    snprintf(out, size, "%ld %ld %ld %ld", (long)origin.x, (long)origin.y, (long)client.right,
+             (long)client.bottom);
+    return 1;
+}
+
 }  // namespace
 
 void start_diagnosis(int argc, wchar_t** argv, const wchar_t* file)
@@ -144,13 +157,17 @@ void write_diagnosis(const char* last_line, int exit_code)
         cut_short = dump_launcher(best, &found, DIAGNOSIS_UIA_LIMIT_MS, picture_temporary, &shot_written);
     report_hook = saved_hook;
 
-    // The head: what this is, the command.
+    // The head: what this is, the command, where the launcher's client area
+    // was when its picture was taken.
     char head_bytes[8192];
     DiagnosisText head;
     start_diagnosis_text(&head, head_bytes, sizeof head_bytes, HEAD_CUT_NOTE);
     append_diagnosis_line(&head, "",
                           "# KestrovV6-Play diagnosis: the launcher as the run left it, and the run's own lines.");
     append_diagnosis_line(&head, "#> command ", command_line);
+    char client[80];
+    if (client_rectangle(best, client, sizeof client))
+        append_diagnosis_line(&head, "#> client ", client);
 
     char end_bytes[1024];
     DiagnosisText end;

@@ -112,8 +112,17 @@ TEST_F(LauncherRun, LauncherIgnoringEveryClickIsStuckAndShownAgain)
     // The run's own lines and the page as it was left, the picture taken
     // with the window shown again.
     std::string text = read_file_bytes(diagnosis);
-    for (const char* part : {"#> command press --hide --timeout 8\r\n", " TRY click\r\n", " STUCK\r\n#> exit 4\r\n",
-                             "\r\nLOOKED button "})
+    // The head gives where the client area was, for a replay to put the
+    // simulated launcher's there.
+    POINT origin = {0, 0};
+    RECT client = {0, 0, 0, 0};
+    ClientToScreen(launcher.window, &origin);
+    GetClientRect(launcher.window, &client);
+    std::string head = "#> command press --hide --timeout 8\r\n" +
+                       format_line("#> client %ld %ld %ld %ld\r\n", origin.x, origin.y, client.right, client.bottom) +
+                       "#> ";
+    for (const std::string& part : {head, std::string(" TRY click\r\n"), std::string(" STUCK\r\n#> exit 4\r\n"),
+                                    std::string("\r\nLOOKED button ")})
         EXPECT_NE(std::string::npos, text.find(part)) << part << " in\n" << text;
     EXPECT_TRUE(picture_has_content(read_file_bytes(diagnosis + L".bmp")));
     DeleteFileW(diagnosis.c_str());
