@@ -102,8 +102,13 @@ int picture_has_content(const std::string& bmp)
 
 TEST_F(LauncherRun, LauncherIgnoringEveryClickIsStuckAndShownAgain)
 {
-    start({L"--marker", L"--on-click", L"ignore"});
+    // Under Wine a hidden window is copied as painted, so the picture alone
+    // cannot tell when it was taken. The launcher tells, each time it is
+    // shown again, whether the picture is there already.
     std::wstring diagnosis = diagnosis_path();
+    DeleteFileW(diagnosis.c_str());
+    DeleteFileW((diagnosis + L".bmp").c_str());
+    start({L"--marker", L"--on-click", L"ignore", L"--watch-file", diagnosis + L".bmp"});
     ChildResult run = run_tool_exe({L"press", L"--hide", L"--timeout", SHORT_TIMEOUT, L"--diagnose", diagnosis});
     std::vector<std::string> expected = {expected_window_line(&launcher), found_line(), "TRY message",
                                          "TRY click", "DIAGNOSIS " + narrow(diagnosis), "STUCK"};
@@ -125,6 +130,10 @@ TEST_F(LauncherRun, LauncherIgnoringEveryClickIsStuckAndShownAgain)
                                     std::string("\r\nLOOKED button ")})
         EXPECT_NE(std::string::npos, text.find(part)) << part << " in\n" << text;
     EXPECT_TRUE(picture_has_content(read_file_bytes(diagnosis + L".bmp")));
+    std::vector<std::string> shown = log_lines_starting(&launcher, "SHOWN");
+    EXPECT_FALSE(shown.empty()) << joined(launcher_log(&launcher));
+    for (const std::string& line : shown)
+        EXPECT_EQ("SHOWN watched-file absent", line) << "the picture came before the window was shown again";
     DeleteFileW(diagnosis.c_str());
     DeleteFileW((diagnosis + L".bmp").c_str());
     EXPECT_FALSE(holds_hidden_mark(launcher.window));
