@@ -135,6 +135,7 @@ void write_diagnosis(const char* last_line, int exit_code)
         report("ERROR couldn't write %s", to_utf8(given_file));
         return;
     }
+    ULONGLONG diagnosis_end = GetTickCount64() + DIAGNOSIS_LIMIT_MS;
     // The dump's lines go into the file, not out as the run's.
     ReportHook saved_hook = report_hook;
     report_listener = nullptr;
@@ -151,10 +152,11 @@ void write_diagnosis(const char* last_line, int exit_code)
     path_with(temporary, diagnosis_file, L".tmp");
     LauncherWindows found;
     HWND best = find_launcher_windows(&found);
-    int cut_short = 0;
+    int uia = DUMP_UIA_ANSWERED;
     int shot_written = 0;
     if (best)
-        cut_short = dump_launcher(best, &found, DIAGNOSIS_UIA_LIMIT_MS, picture_temporary, &shot_written);
+        uia = dump_launcher(best, &found, diagnosis_end - DIAGNOSIS_PICTURE_MS - DIAGNOSIS_WRITE_MS,
+                            picture_temporary, &shot_written);
     report_hook = saved_hook;
 
     // The head: what this is, the command, where the launcher's client area
@@ -180,8 +182,12 @@ void write_diagnosis(const char* last_line, int exit_code)
     append_diagnosis_line(&end, "", exit_line);
     if (!best)
         append_diagnosis_line(&end, "", "# no launcher window was found");
-    if (cut_short)
+    if (uia == DUMP_UIA_STOPPED)
         append_diagnosis_line(&end, "", "# cut short: the launcher stopped answering");
+    if (uia == DUMP_UIA_RUN_ENDED)
+        append_diagnosis_line(&end, "",
+                              "# cut short: the run's end cut a UI Automation call short and the launcher "
+                              "did not answer, so its UI was not asked again");
     const DiagnosisText* parts[] = {&head, &run_text, &end, &dump_text};
     if (write_in_one_go(diagnosis_file, temporary, parts, 4)) {
         // Both are in place before the line that says where they are.

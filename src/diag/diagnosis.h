@@ -17,10 +17,18 @@ enum {
     DIAGNOSIS_DUMP_BYTES = 256 * 1024,
     // FILE with ".bmp.tmp" added must fit, with its terminator.
     DIAGNOSIS_PATH_CAPACITY = 1024,
-    // The UI Automation part of the diagnosis: a small page takes well under
-    // a second on Windows and a few under Wine 10; a launcher that stops
-    // answering is given up on sooner, when Windows reports it hung.
-    DIAGNOSIS_UIA_LIMIT_MS = 10000,
+    // One deadline for the whole diagnosis, its steps in turn:
+    // the UI Automation part (the nudge, the settle, the tree and the scan)
+    // ends by its share: a small page takes well under a second on Windows
+    // and a few under Wine 10; a launcher Windows reports hung ends it sooner.
+    DIAGNOSIS_UIA_MS = 10000,
+    // The picture bounds itself: two PrintWindow tries of 1.5 s, the
+    // bring-to-front's wait for an answer and its call (0.3 s each), the
+    // screen copy's 0.35 s, each wait up to a 0.1 s slice late.
+    DIAGNOSIS_PICTURE_MS = 4500,
+    // Both files, a few hundred KB and a few MB, written and renamed.
+    DIAGNOSIS_WRITE_MS = 500,
+    DIAGNOSIS_LIMIT_MS = DIAGNOSIS_UIA_MS + DIAGNOSIS_PICTURE_MS + DIAGNOSIS_WRITE_MS,
 };
 
 // Keeps the command (the words after the program's name, less --diagnose
