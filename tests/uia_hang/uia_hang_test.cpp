@@ -25,9 +25,9 @@ const long long RUN_END_BOUND_MS = 8000;
 const long long DUMP_BOUND_MS = 40000;
 // --diagnose adds at most this to a run (the README's "Ends at most").
 const long long DIAGNOSIS_BOUND_MS = 15000;
-// With the UI Automation route closed by the run's end, only the picture and
-// the writing: no second wait on the launcher's UI.
-const long long DIAGNOSIS_WITHOUT_UIA_MS = 5000;
+// With the UI Automation route closed by the run's end, only the probe, the
+// picture and the writing: no second wait on the launcher's UI.
+const long long DIAGNOSIS_WITHOUT_UIA_MS = 5300;
 // A run whose scan the time-out cut short ends after that scan's own
 // overrun (1.5 s at most past the time-out) and one last picture (1.5 s).
 const long long LAST_PASS_MS = 3500;
