@@ -120,6 +120,8 @@ void read_launcher_arguments(int argc, wchar_t** argv, LauncherSettings* setting
             settings->lifetime_ms = _wtoi(value);
         else if (!wcscmp(word, L"--log"))
             wcsncpy(settings->log_path, value, MAX_PATH - 1);
+        else if (!wcscmp(word, L"--watch-file"))
+            wcsncpy(settings->watch_path, value, MAX_PATH - 1);
         else if (!wcscmp(word, L"--page"))
             wcsncpy(settings->page_path, value, MAX_PATH - 1);
         else if (!wcscmp(word, L"--background"))

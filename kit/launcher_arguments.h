@@ -41,6 +41,7 @@ struct LauncherSettings {
     RECT client;
     int no_caption;    // a sizing frame without a caption, as Chromium draws its own
     wchar_t log_path[MAX_PATH];
+    wchar_t watch_path[MAX_PATH];  // whose being there each SHOWN line tells
     wchar_t page_path[MAX_PATH];
     wchar_t background_path[MAX_PATH];
 };

@@ -134,6 +134,22 @@ LRESULT CALLBACK main_procedure(HWND window, UINT message, WPARAM wparam, LPARAM
         if (!run_fault_timer(window, wparam))
             run_timer(window, wparam);
         return 0;
+    case WM_STYLECHANGED: {
+        // Shown again: a hiding by the tool (or --start-hidden) ends when
+        // the window lets clicks through no more. Whether the watched file
+        // is there yet puts the show in order with its writer, without a
+        // clock: this runs inside the call that shows the window.
+        const STYLESTRUCT* change = (const STYLESTRUCT*)lparam;
+        if (wparam == (WPARAM)GWL_EXSTYLE && (change->styleOld & WS_EX_TRANSPARENT) &&
+            !(change->styleNew & WS_EX_TRANSPARENT)) {
+            if (!settings.watch_path[0])
+                log_line("SHOWN");
+            else
+                log_line("SHOWN watched-file %s",
+                         GetFileAttributesW(settings.watch_path) != INVALID_FILE_ATTRIBUTES ? "present" : "absent");
+        }
+        break;
+    }
     case WM_CLOSE:
         log_line("CLOSE");
         DestroyWindow(window);

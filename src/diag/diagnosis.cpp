@@ -11,45 +11,32 @@
 
 namespace {
 
-// Text kept with its length; a line that does not fit is left out, whole.
-struct TextBuffer {
-    char* bytes;
-    size_t capacity;
-    size_t length;
-    int cut;
-};
+const char RUN_CUT_NOTE[] = "# the run's later lines were left out: the diagnosis keeps 64 KB of them";
+const char DUMP_CUT_NOTE[] = "# the rest of the dump was left out: the diagnosis keeps 256 KB of it";
+const char HEAD_CUT_NOTE[] = "# the rest of the head was left out";
+const char END_CUT_NOTE[] = "# the rest of the run's end was left out";
 
 char run_bytes[DIAGNOSIS_RUN_BYTES];
 char dump_bytes[DIAGNOSIS_DUMP_BYTES];
-TextBuffer run_text = {run_bytes, sizeof run_bytes, 0, 0};
-TextBuffer dump_text = {dump_bytes, sizeof dump_bytes, 0, 0};
+DiagnosisText run_text = {run_bytes, sizeof run_bytes, 0, 0, RUN_CUT_NOTE};
+DiagnosisText dump_text = {dump_bytes, sizeof dump_bytes, 0, 0, DUMP_CUT_NOTE};
 char command_line[4096];
+// The argument as given (argv lives as long as the run), and the copy the
+// paths are made from when it fits.
+const wchar_t* given_file = nullptr;
 wchar_t diagnosis_file[DIAGNOSIS_PATH_CAPACITY];
 uint64_t run_start = 0;
-
-void append_text(TextBuffer* buffer, const char* prefix, const char* line)
-{
-    size_t need = strlen(prefix) + strlen(line) + 2;  // CR LF
-    if (buffer->length + need >= buffer->capacity) {
-        buffer->cut = 1;
-        return;
-    }
-    int written = snprintf(buffer->bytes + buffer->length, buffer->capacity - buffer->length, "%s%s\r\n",
-                           prefix, line);
-    if (written > 0)
-        buffer->length += (size_t)written;
-}
 
 void record_run_line(const char* line)
 {
     char prefix[40];
     snprintf(prefix, sizeof prefix, "#> %llu ", (unsigned long long)(current_tick() - run_start));
-    append_text(&run_text, prefix, line);
+    append_diagnosis_line(&run_text, prefix, line);
 }
 
 void record_dump_line(const char* line)
 {
-    append_text(&dump_text, "", line);
+    append_diagnosis_line(&dump_text, "", line);
 }
 
 // `path` with `suffix` added, or 0 when it would not fit.
@@ -64,7 +51,7 @@ int path_with(wchar_t* out, const wchar_t* path, const wchar_t* suffix)
 }
 
 // Writes the parts under `temporary`, then puts it in place of `path`.
-int write_in_one_go(const wchar_t* path, const wchar_t* temporary, const TextBuffer* const* parts, int count)
+int write_in_one_go(const wchar_t* path, const wchar_t* temporary, const DiagnosisText* const* parts, int count)
 {
     FILE* file = _wfopen(temporary, L"wb");
     if (!file)
@@ -81,8 +68,9 @@ int write_in_one_go(const wchar_t* path, const wchar_t* temporary, const TextBuf
     return 0;
 }
 
-// The picture taken for the dump goes in place of any old one; without a
-// new picture an old one would tell of another run, so it goes.
+// Once the new text is in place: the picture taken for it goes in place of
+// any old one; without a new picture an old one would tell of another run,
+// so it goes.
 int place_picture(const wchar_t* picture, const wchar_t* temporary, int shot_written)
 {
     if (shot_written > 0 && MoveFileExW(temporary, picture, MOVEFILE_REPLACE_EXISTING))
@@ -92,41 +80,34 @@ int place_picture(const wchar_t* picture, const wchar_t* temporary, int shot_wri
     return shot_written == 0;
 }
 
-}  // namespace
-
-int append_command_word(char* out, size_t size, const char* word)
+// "LEFT TOP WIDTH HEIGHT" of the window's client area on screen, or 0 when
+// there is no window (any more).
+int client_rectangle(HWND window, char* out, size_t size)
 {
-    size_t at = strlen(out);
-    int quoted = word[0] == 0 || strpbrk(word, " \t\"") != nullptr;
-    const char* separator = at ? " " : "";
-    size_t need = strlen(separator) + (quoted ? 2 : 0);
-    for (const char* c = word; *c; c++)
-        need += *c == '"' ? 2 : 1;
-    if (at + need >= size)
+    RECT client = {0, 0, 0, 0};
+    POINT origin = {0, 0};
+    if (!window || !GetClientRect(window, &client) || !ClientToScreen(window, &origin))
         return 0;
-    strcat(out, separator);
-    at = strlen(out);
-    if (quoted)
-        out[at++] = '"';
-    for (const char* c = word; *c; c++) {
-        if (*c == '"' && quoted)
-            out[at++] = '"';
-        out[at++] = *c;
-    }
-    if (quoted)
-        out[at++] = '"';
-    out[at] = 0;
+    snprintf(out, size, "%ld %ld %ld %ld", (long)origin.x, (long)origin.y, (long)client.right,
+             (long)client.bottom);
     return 1;
 }
 
+}  // namespace
+
 void start_diagnosis(int argc, wchar_t** argv, const wchar_t* file)
 {
+    given_file = nullptr;
     diagnosis_file[0] = 0;
     command_line[0] = 0;
-    run_text.length = 0;
-    run_text.cut = 0;
+    start_diagnosis_text(&run_text, run_bytes, sizeof run_bytes, RUN_CUT_NOTE);
     report_listener = nullptr;
-    if (!file || !file[0] || wcslen(file) >= DIAGNOSIS_PATH_CAPACITY)
+    if (!file || !file[0])
+        return;
+    given_file = file;
+    // A name too long for the picture's temporary one is kept only to be
+    // named in the ERROR line at the end.
+    if (wcslen(file) + wcslen(L".bmp.tmp") >= DIAGNOSIS_PATH_CAPACITY)
         return;
     wcscpy(diagnosis_file, file);
     for (int i = 1; i < argc; i++) {
@@ -143,63 +124,82 @@ void start_diagnosis(int argc, wchar_t** argv, const wchar_t* file)
 
 int diagnosis_wanted()
 {
-    return diagnosis_file[0] != 0;
+    return given_file != nullptr;
 }
 
 void write_diagnosis(const char* last_line, int exit_code)
 {
     if (!diagnosis_wanted())
         return;
+    if (!diagnosis_file[0]) {
+        report("ERROR couldn't write %s", to_utf8(given_file));
+        return;
+    }
+    ULONGLONG diagnosis_end = GetTickCount64() + DIAGNOSIS_LIMIT_MS;
     // The dump's lines go into the file, not out as the run's.
     ReportHook saved_hook = report_hook;
     report_listener = nullptr;
     report_hook = record_dump_line;
-    dump_text.length = 0;
-    dump_text.cut = 0;
+    start_diagnosis_text(&dump_text, dump_bytes, sizeof dump_bytes, DUMP_CUT_NOTE);
     dumped_elements = 0;
 
     wchar_t picture[DIAGNOSIS_PATH_CAPACITY];
     wchar_t picture_temporary[DIAGNOSIS_PATH_CAPACITY];
     wchar_t temporary[DIAGNOSIS_PATH_CAPACITY];
-    int paths = path_with(picture, diagnosis_file, L".bmp") &&
-                path_with(picture_temporary, diagnosis_file, L".bmp.tmp") &&
-                path_with(temporary, diagnosis_file, L".tmp");
+    // All fit: start_diagnosis kept only a name with room for the longest.
+    path_with(picture, diagnosis_file, L".bmp");
+    path_with(picture_temporary, diagnosis_file, L".bmp.tmp");
+    path_with(temporary, diagnosis_file, L".tmp");
     LauncherWindows found;
     HWND best = find_launcher_windows(&found);
-    int cut_short = 0;
+    int uia = DUMP_UIA_ANSWERED;
     int shot_written = 0;
-    if (best && paths)
-        cut_short = dump_launcher(best, &found, DIAGNOSIS_UIA_LIMIT_MS, picture_temporary, &shot_written);
+    if (best)
+        uia = dump_launcher(best, &found, diagnosis_end - DIAGNOSIS_PICTURE_MS - DIAGNOSIS_WRITE_MS,
+                            picture_temporary, &shot_written);
     report_hook = saved_hook;
 
-    // The head: what this is, the command, the run's lines and its end.
+    // The head: what this is, the command, where the launcher's client area
+    // was when its picture was taken.
     char head_bytes[8192];
-    TextBuffer head = {head_bytes, sizeof head_bytes, 0, 0};
-    append_text(&head, "", "# KestrovV6-Play diagnosis: the launcher as the run left it, and the run's own lines.");
-    append_text(&head, "#> command ", command_line);
+    DiagnosisText head;
+    start_diagnosis_text(&head, head_bytes, sizeof head_bytes, HEAD_CUT_NOTE);
+    append_diagnosis_line(&head, "",
+                          "# KestrovV6-Play diagnosis: the launcher as the run left it, and the run's own lines.");
+    append_diagnosis_line(&head, "#> command ", command_line);
+    char client[80];
+    if (client_rectangle(best, client, sizeof client))
+        append_diagnosis_line(&head, "#> client ", client);
+
     char end_bytes[1024];
-    TextBuffer end = {end_bytes, sizeof end_bytes, 0, 0};
+    DiagnosisText end;
+    start_diagnosis_text(&end, end_bytes, sizeof end_bytes, END_CUT_NOTE);
     char prefix[40];
     snprintf(prefix, sizeof prefix, "#> %llu ", (unsigned long long)(current_tick() - run_start));
-    append_text(&end, prefix, last_line);
+    append_diagnosis_line(&end, prefix, last_line);
     char exit_line[32];
     snprintf(exit_line, sizeof exit_line, "#> exit %d", exit_code);
-    append_text(&end, "", exit_line);
-    if (run_text.cut || dump_text.cut)
-        append_text(&end, "", "# some lines were left out: the diagnosis keeps a bounded amount of text");
+    append_diagnosis_line(&end, "", exit_line);
     if (!best)
-        append_text(&end, "", "# no launcher window was found");
-    if (cut_short)
-        append_text(&end, "", "# cut short: the launcher stopped answering");
-    const TextBuffer* parts[] = {&head, &run_text, &end, &dump_text};
-    int written = paths && write_in_one_go(diagnosis_file, temporary, parts, 4);
-    int picture_placed = paths && place_picture(picture, picture_temporary, shot_written);
-    if (written) {
+        append_diagnosis_line(&end, "", "# no launcher window was found");
+    if (uia == DUMP_UIA_STOPPED)
+        append_diagnosis_line(&end, "", "# cut short: the launcher stopped answering");
+    if (uia == DUMP_UIA_RUN_ENDED)
+        append_diagnosis_line(&end, "",
+                              "# cut short: the run's end cut a UI Automation call short and the launcher "
+                              "did not answer, so its UI was not asked again");
+    const DiagnosisText* parts[] = {&head, &run_text, &end, &dump_text};
+    if (write_in_one_go(diagnosis_file, temporary, parts, 4)) {
+        // Both are in place before the line that says where they are.
+        int picture_placed = place_picture(picture, picture_temporary, shot_written);
         report("DIAGNOSIS %s", to_utf8(diagnosis_file));
         if (!picture_placed)
             report("ERROR couldn't write %s", to_utf8(picture));
     } else {
-        report("ERROR couldn't write %s", to_utf8(diagnosis_file));
+        // The old text stays, and so does the old picture that belongs to
+        // it: a new picture beside it would pair two runs.
+        DeleteFileW(picture_temporary);
+        report("ERROR couldn't write %s", to_utf8(given_file));
     }
     report_listener = record_run_line;
 }

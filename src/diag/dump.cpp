@@ -13,6 +13,7 @@
 #include "vision/green_button.h"
 #include "windows/discovery.h"
 #include "windows/launcher_call.h"
+#include "windows/window_handling.h"
 
 int dumped_elements = 0;
 
@@ -23,6 +24,9 @@ enum {
     DUMP_MAX_DEPTH = 40,        // depths 0 to 40 are printed
     DUMP_MAX_ELEMENTS = 4000,   // printing stops once more than this were printed
     DUMP_SETTLE_MS = 600,       // lets the launcher build its tree after the nudge
+    // The nudge before the settle: the window and at most 15 of its child
+    // windows (a real launcher has one or two), each 300 ms at most.
+    DUMP_MAX_NUDGED_WINDOWS = 16,
     // The tree and the scan of a live launcher under a slow client take tens
     // of seconds at most; one that stops answering is given up on sooner,
     // when Windows reports it hung.
@@ -154,27 +158,65 @@ static void dump_automation_now(LauncherCall* head)
         walker->Release();
 }
 
-// 1 when the launcher stopped answering before the tree and the scan ended.
-static int dump_automation(HWND best, uint32_t limit_ms)
+// One nudge round: the windows asked so far and when the round must end.
+struct NudgeRound {
+    ULONGLONG end;
+    int count;
+};
+
+static BOOL CALLBACK nudge_window(HWND window, LPARAM round_pointer)
 {
-    nudge_accessibility(best);
-    wait_ms(DUMP_SETTLE_MS);
+    NudgeRound* round = (NudgeRound*)round_pointer;
+    ULONGLONG now = GetTickCount64();
+    if (round->count >= DUMP_MAX_NUDGED_WINDOWS || now >= round->end)
+        return FALSE;
+    round->count++;
+    ULONGLONG left = round->end - now;
+    DWORD_PTR reply = 0;
+    SendMessageTimeoutW(window, WM_GETOBJECT, 0, (LPARAM)OBJID_CLIENT, SMTO_ABORTIFHUNG,
+                        left < NUDGE_TIMEOUT_MS ? (UINT)left : (UINT)NUDGE_TIMEOUT_MS, &reply);
+    return TRUE;
+}
+
+// Chromium builds its tree once asked (see nudge_accessibility), within the
+// UI Automation part's time: a launcher with many child windows that all
+// wait cannot use up more than that.
+static void nudge_until(HWND best, ULONGLONG end)
+{
+    NudgeRound round = {end, 0};
+    if (nudge_window(best, (LPARAM)&round))
+        EnumChildWindows(best, nudge_window, (LPARAM)&round);
+}
+
+static uint32_t ms_until(ULONGLONG end)
+{
+    ULONGLONG now = GetTickCount64();
+    return end > now ? (uint32_t)(end - now) : 0;
+}
+
+// The nudge, the settle and the tree and scan all end by `end` (a
+// GetTickCount64 tick), give or take a wait's slice.
+static int dump_automation(HWND best, ULONGLONG end)
+{
+    nudge_until(best, end);
+    uint32_t settle = ms_until(end);
+    wait_ms(settle < (uint32_t)DUMP_SETTLE_MS ? settle : (uint32_t)DUMP_SETTLE_MS);
     DumpCall* call = (DumpCall*)new_launcher_call(sizeof(DumpCall));
     if (!call)
-        return 0;
+        return DUMP_UIA_ANSWERED;
     call->head.work = dump_automation_now;
     call->window = best;
-    if (await_call(&call->head, best, limit_ms) == CALL_DONE) {
+    if (await_call(&call->head, best, ms_until(end)) == CALL_DONE) {
         free_launcher_call(&call->head);
-        return 0;
+        return DUMP_UIA_ANSWERED;
     }
     keep_reports_to_this_thread();
     ui_route.given_up = 1;
     report("UIA stopped answering after %d elements", dumped_elements);
-    return 1;
+    return DUMP_UIA_STOPPED;
 }
 
-int dump_launcher(HWND best, const LauncherWindows* found, uint32_t uia_limit_ms, const wchar_t* shot,
+int dump_launcher(HWND best, const LauncherWindows* found, ULONGLONG uia_end, const wchar_t* shot,
                   int* shot_written)
 {
     *shot_written = 0;
@@ -182,21 +224,27 @@ int dump_launcher(HWND best, const LauncherWindows* found, uint32_t uia_limit_ms
         report_window(found->windows[i], best);
     EnumChildWindows(best, print_child_window, 0);
 
-    int cut_short = 0;
+    int uia = DUMP_UIA_ANSWERED;
     if (!automation) {
         report("UIA unavailable (0x%08lx)", (unsigned long)automation_status);
     } else if (ui_route.given_up) {
         // It stopped answering earlier in the run: asking again would wait.
         report("UIA stopped answering after 0 elements");
-        cut_short = 1;
+        uia = DUMP_UIA_STOPPED;
+    } else if (ui_route.run_ended && !window_answers(best)) {
+        // The run's end cut a call short and the launcher's thread is still
+        // busy, in it or elsewhere: asking again would wait on it. One that
+        // answers was only slow (a slow client is the usual reason).
+        report("UIA stopped answering after 0 elements");
+        uia = DUMP_UIA_RUN_ENDED;
     } else {
-        cut_short = dump_automation(best, uia_limit_ms);
+        uia = dump_automation(best, uia_end);
     }
 
     Capture picture;
     if (!capture_window(best, &picture)) {
         report("LOOKED couldn't see the window");
-        return cut_short;
+        return uia;
     }
     Rect box = {0, 0, 0, 0};
     uint32_t colour = 0;
@@ -209,7 +257,7 @@ int dump_launcher(HWND best, const LauncherWindows* found, uint32_t uia_limit_ms
     if (shot)
         *shot_written = write_bmp_file(shot, &picture) ? 1 : -1;
     release_capture(&picture);
-    return cut_short;
+    return uia;
 }
 
 int run_dump(const wchar_t* shot)
@@ -221,7 +269,7 @@ int run_dump(const wchar_t* shot)
         return 2;
     }
     int shot_written = 0;
-    dump_launcher(best, &found, DUMP_UIA_LIMIT_MS, shot, &shot_written);
+    dump_launcher(best, &found, GetTickCount64() + DUMP_UIA_LIMIT_MS, shot, &shot_written);
     if (shot_written < 0)
         report("ERROR couldn't write %s", to_utf8(shot));
     return 0;

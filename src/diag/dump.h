@@ -10,13 +10,20 @@ extern int dumped_elements;
 
 // Gives 2 without a launcher window, else 0. `shot` may be null.
 int run_dump(const wchar_t* shot);
+// How the UI Automation part of a dump ended.
+enum DumpUiaEnd {
+    DUMP_UIA_ANSWERED = 0,   // read, or unavailable
+    DUMP_UIA_STOPPED = 1,    // the launcher stopped answering, now or earlier in the run
+    // not asked: the run's end cut a call short and the launcher does not answer
+    DUMP_UIA_RUN_ENDED = 2,
+};
+
 // The dump's lines for the best window `best` of `found`: the windows, the
-// child windows, the UI Automation tree and scan (given up after
-// `uia_limit_ms`, or as soon as Windows reports the launcher hung) and what
-// its picture shows, written to `shot` when given (*shot_written 1, or -1
-// when the file could not be written). 1 when the launcher stopped
-// answering UI Automation before the tree and the scan ended.
-int dump_launcher(HWND best, const LauncherWindows* found, uint32_t uia_limit_ms, const wchar_t* shot,
+// child windows, the UI Automation tree and scan (given up at `uia_end`, a
+// GetTickCount64 tick, or as soon as Windows reports the launcher hung) and
+// what its picture shows, written to `shot` when given (*shot_written 1, or
+// -1 when the file could not be written). Gives a DumpUiaEnd.
+int dump_launcher(HWND best, const LauncherWindows* found, ULONGLONG uia_end, const wchar_t* shot,
                   int* shot_written);
 BOOL CALLBACK print_child_window(HWND child, LPARAM unused);
 void dump_element_tree(IUIAutomationTreeWalker* walker, IUIAutomationElement* element, int depth);

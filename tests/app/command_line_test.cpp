@@ -2,6 +2,8 @@
 // only the whole program shows (usage, unknown commands, odd input).
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
@@ -84,6 +86,42 @@ TEST(OptionsWalk, DiagnosisCommandWordsAreQuotedWhereNeeded)
     char small[8] = "find";
     EXPECT_EQ(0, append_command_word(small, sizeof small, "--timeout"));
     EXPECT_STREQ("find", small);
+}
+
+// A diagnosis's text that fills up ends where it was cut, with its note:
+// a line left out of the middle would hang the lines after it under the
+// wrong element. 40 bytes hold 33 of lines, with the note's 6 and the end.
+TEST(DiagnosisText, EndsWhereItWasCutWithItsNote)
+{
+    struct Row {
+        const char* what;
+        std::vector<std::string> lines;
+        const char* text;
+    };
+    const std::string ten = "0123456789";
+    const Row rows[] = {
+        {"all fit", {"a", "b"}, "a\r\nb\r\n"},
+        {"the last one fits with room for the note", {ten, ten, "1234567"},
+         "0123456789\r\n0123456789\r\n1234567\r\n"},
+        {"one byte more is cut", {ten, ten, "12345678"}, "0123456789\r\n0123456789\r\n#cut\r\n"},
+        {"nothing after the cut, however short", {ten, ten, ten, "x", ""}, "0123456789\r\n0123456789\r\n#cut\r\n"},
+        {"a first line too long", {std::string(40, 'y'), "x"}, "#cut\r\n"},
+    };
+    for (const Row& row : rows) {
+        char bytes[40];
+        DiagnosisText text;
+        start_diagnosis_text(&text, bytes, sizeof bytes, "#cut");
+        for (const std::string& line : row.lines)
+            append_diagnosis_line(&text, "", line.c_str());
+        EXPECT_EQ(std::string(row.text), std::string(text.bytes, text.length)) << row.what;
+        EXPECT_EQ(strlen(row.text), strlen(bytes)) << row.what;
+    }
+    char bytes[40];
+    DiagnosisText text;
+    start_diagnosis_text(&text, bytes, sizeof bytes, "#cut");
+    EXPECT_EQ(1, append_diagnosis_line(&text, "#> 12 ", "WINDOW"));
+    EXPECT_EQ(0, append_diagnosis_line(&text, "#> 13 ", "a line with its prefix too long"));
+    EXPECT_STREQ("#> 12 WINDOW\r\n#cut\r\n", bytes);
 }
 
 TEST(OptionsWalk, ValueOptionTakesTheNextWordWhateverItHolds)

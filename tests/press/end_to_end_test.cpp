@@ -76,6 +76,21 @@ std::wstring diagnosis_path()
     return std::wstring(folder) + L"kv6-e2e-diagnosis.txt";
 }
 
+// Writes `bytes` as the whole file; 1 on success.
+int write_file_bytes(const std::wstring& path, const std::string& bytes)
+{
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    if (!file)
+        return 0;
+    size_t written = fwrite(bytes.data(), 1, bytes.size(), file);
+    return fclose(file) == 0 && written == bytes.size();
+}
+
+int file_exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 // 1 when the BMP's pixels are not all one colour.
 int picture_has_content(const std::string& bmp)
 {
@@ -87,8 +102,13 @@ int picture_has_content(const std::string& bmp)
 
 TEST_F(LauncherRun, LauncherIgnoringEveryClickIsStuckAndShownAgain)
 {
-    start({L"--marker", L"--on-click", L"ignore"});
+    // Under Wine a hidden window is copied as painted, so the picture alone
+    // cannot tell when it was taken. The launcher tells, each time it is
+    // shown again, whether the picture is there already.
     std::wstring diagnosis = diagnosis_path();
+    DeleteFileW(diagnosis.c_str());
+    DeleteFileW((diagnosis + L".bmp").c_str());
+    start({L"--marker", L"--on-click", L"ignore", L"--watch-file", diagnosis + L".bmp"});
     ChildResult run = run_tool_exe({L"press", L"--hide", L"--timeout", SHORT_TIMEOUT, L"--diagnose", diagnosis});
     std::vector<std::string> expected = {expected_window_line(&launcher), found_line(), "TRY message",
                                          "TRY click", "DIAGNOSIS " + narrow(diagnosis), "STUCK"};
@@ -97,10 +117,23 @@ TEST_F(LauncherRun, LauncherIgnoringEveryClickIsStuckAndShownAgain)
     // The run's own lines and the page as it was left, the picture taken
     // with the window shown again.
     std::string text = read_file_bytes(diagnosis);
-    for (const char* part : {"#> command press --hide --timeout 8\r\n", " TRY click\r\n", " STUCK\r\n#> exit 4\r\n",
-                             "\r\nLOOKED button "})
+    // The head gives where the client area was, for a replay to put the
+    // simulated launcher's there.
+    POINT origin = {0, 0};
+    RECT client = {0, 0, 0, 0};
+    ClientToScreen(launcher.window, &origin);
+    GetClientRect(launcher.window, &client);
+    std::string head = "#> command press --hide --timeout 8\r\n" +
+                       format_line("#> client %ld %ld %ld %ld\r\n", origin.x, origin.y, client.right, client.bottom) +
+                       "#> ";
+    for (const std::string& part : {head, std::string(" TRY click\r\n"), std::string(" STUCK\r\n#> exit 4\r\n"),
+                                    std::string("\r\nLOOKED button ")})
         EXPECT_NE(std::string::npos, text.find(part)) << part << " in\n" << text;
     EXPECT_TRUE(picture_has_content(read_file_bytes(diagnosis + L".bmp")));
+    std::vector<std::string> shown = log_lines_starting(&launcher, "SHOWN");
+    EXPECT_FALSE(shown.empty()) << joined(launcher_log(&launcher));
+    for (const std::string& line : shown)
+        EXPECT_EQ("SHOWN watched-file absent", line) << "the picture came before the window was shown again";
     DeleteFileW(diagnosis.c_str());
     DeleteFileW((diagnosis + L".bmp").c_str());
     EXPECT_FALSE(holds_hidden_mark(launcher.window));
@@ -126,11 +159,23 @@ TEST_F(LauncherRun, LauncherClosingOnPlayConfirmsThePress)
 TEST_F(LauncherRun, ButtonWithoutTheProfileMarkerIsNotPressedAndShownAgain)
 {
     start({});
-    // A diagnosis that cannot be written leaves the outcome as it is.
-    ChildResult run = run_tool_exe({L"press", L"--hide", L"--timeout", L"5", L"--diagnose", L"Q:\\no\\such.txt"});
+    // A diagnosis whose text cannot be put in place leaves no new picture
+    // beside the old one's, and the outcome stays as it is. FILE is a folder
+    // here: a text that cannot be replaced (a read-only file can be, under
+    // Wine as root).
+    std::wstring diagnosis = diagnosis_path();
+    DeleteFileW(diagnosis.c_str());
+    ASSERT_TRUE(CreateDirectoryW(diagnosis.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_EQ(1, write_file_bytes(diagnosis + L".bmp", "old picture"));
+    ChildResult run = run_tool_exe({L"press", L"--hide", L"--timeout", L"5", L"--diagnose", diagnosis});
     std::vector<std::string> expected = {expected_window_line(&launcher), "NOT_SELECTED",
-                                         "ERROR couldn't write Q:\\no\\such.txt", "NOTFOUND"};
+                                         "ERROR couldn't write " + narrow(diagnosis), "NOTFOUND"};
     EXPECT_EQ(expected, output_lines(run.output));
+    EXPECT_TRUE(read_file_bytes(diagnosis + L".bmp") == "old picture") << "the old picture stays";
+    EXPECT_FALSE(file_exists(diagnosis + L".tmp"));
+    EXPECT_FALSE(file_exists(diagnosis + L".bmp.tmp"));
+    RemoveDirectoryW(diagnosis.c_str());
+    DeleteFileW((diagnosis + L".bmp").c_str());
     EXPECT_EQ(2, run.exit_code);
     EXPECT_TRUE(log_lines_starting(&launcher, "CLICK").empty());
     EXPECT_FALSE(holds_hidden_mark(launcher.window));
@@ -253,6 +298,39 @@ TEST(NoLauncher, WaitsThenGivesUpWithExitCode2)
     EXPECT_EQ(2, run.exit_code);
     EXPECT_GE(took, 1000u);
     EXPECT_LT(took, 4000u);
+}
+
+// A diagnosis that cannot be written says so in its place, just before the
+// run's last line, which with the exit code stays as without it.
+TEST(NoLauncher, DiagnosisSaysWhereItWasWrittenOrThatItCouldNotBe)
+{
+    struct Row {
+        const char* what;
+        std::wstring file;
+        std::string line;  // before NOTFOUND
+    };
+    std::wstring folder_missing = L"Q:\\no\\such.txt";
+    std::wstring long_name = L"Q:\\" + std::wstring(1013, L'd');  // 1,016 characters
+    std::wstring longest = L"Q:\\" + std::wstring(1021, L'd');    // 1,024
+    std::wstring writable = diagnosis_path();
+    const Row rows[] = {
+        {"a folder that is not there", folder_missing, "ERROR couldn't write Q:\\no\\such.txt"},
+        {"too long for its picture's name", long_name, "ERROR couldn't write " + narrow(long_name)},
+        // Beyond 1,023 UTF-8 bytes a text field is printed empty.
+        {"1,024 characters", longest, "ERROR couldn't write "},
+        {"a file that can be written", writable, "DIAGNOSIS " + narrow(writable)},
+    };
+    for (const Row& row : rows) {
+        ChildResult run = run_tool_exe({L"press", L"--timeout", L"1", L"--diagnose", row.file});
+        std::vector<std::string> expected = {"WAITING window", row.line, "NOTFOUND"};
+        EXPECT_EQ(expected, output_lines(run.output)) << row.what;
+        EXPECT_EQ(2, run.exit_code) << row.what;
+    }
+    // No window: no client line, and the file says why it holds no page.
+    std::string text = read_file_bytes(writable);
+    EXPECT_NE(std::string::npos, text.find("\r\n#> exit 2\r\n# no launcher window was found\r\n")) << text;
+    EXPECT_EQ(std::string::npos, text.find("#> client")) << text;
+    DeleteFileW(writable.c_str());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 // without its mark. Runs under tools/wine10-run.
 #include <gtest/gtest.h>
 
+#include <stdio.h>
 #include <string.h>
 #include <windows.h>
 
@@ -22,6 +23,14 @@ namespace {
 
 const long long RUN_END_BOUND_MS = 8000;
 const long long DUMP_BOUND_MS = 40000;
+// --diagnose adds at most this to a run (the README's "Ends at most").
+const long long DIAGNOSIS_BOUND_MS = 15000;
+// With the UI Automation route closed by the run's end, only the probe, the
+// picture and the writing: no second wait on the launcher's UI.
+const long long DIAGNOSIS_WITHOUT_UIA_MS = 5300;
+// A run whose scan the time-out cut short ends after that scan's own
+// overrun (1.5 s at most past the time-out) and one last picture (1.5 s).
+const long long LAST_PASS_MS = 3500;
 const long long START_SLACK_MS = 2000;  // a Wine start under load
 // A found target: four press methods confirmed for up to 4.5 s each, then the watch.
 const long long PRESS_MS = 4 * 4500;
@@ -60,6 +69,30 @@ long long first_line_ms(const ToolRun& run, const char* start)
     return -1;
 }
 
+// A diagnosis file under this machine's temporary folder, without an old one.
+std::wstring fresh_diagnosis_path()
+{
+    wchar_t folder[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, folder);
+    std::wstring path = std::wstring(folder) + L"kv6-uia-hang.diagnosis";
+    DeleteFileW(path.c_str());
+    DeleteFileW((path + L".bmp").c_str());
+    return path;
+}
+
+// The run's diagnosis came just before its last line, and holds the run's
+// end as the tool gave it.
+void expect_diagnosis(const ToolRun& run, const std::wstring& path, const std::string& context)
+{
+    ASSERT_GE(run.lines.size(), 2u) << context;
+    EXPECT_EQ("DIAGNOSIS " + narrow(path), run.lines[run.lines.size() - 2]) << context;
+    std::string text = read_file_bytes(path);
+    EXPECT_NE(std::string::npos, text.find(" " + run.lines.back() + "\r\n#> exit " + std::to_string(run.exit_code) + "\r\n"))
+        << context << "\nthe diagnosis holds\n" << text;
+    DeleteFileW(path.c_str());
+    DeleteFileW((path + L".bmp").c_str());
+}
+
 void expect_no_window_lost(const SimulatedLauncher& launcher, const std::string& context)
 {
     int stopped = launcher_stopped(launcher);
@@ -79,6 +112,9 @@ struct FindCase {
     int wait_for_stop;  // start the tool only once the thread has stopped
     int hide;
     const char* found_line;  // the ending by pixels, besides NOTFOUND (exit 2); null for none
+    // With --diagnose: how long after the run's time-out its DIAGNOSIS line
+    // may come at most; 0 for a run without.
+    long long diagnosis_ms;
 };
 
 // The UI Automation route is given up and the run goes on by pixels: the
@@ -88,13 +124,36 @@ struct FindCase {
 TEST_F(StoppedProvider, FindEndsInItsBound)
 {
     const char* home_by_pixels = "FOUND pixels 600 664 220 60";
+    const long long diagnosed = RUN_END_BOUND_MS + DIAGNOSIS_BOUND_MS;
     const FindCase cases[] = {
-        {"stopped before the first scan", "home-en.page", {L"--hang-after-ms", L"300"}, 1, 0, home_by_pixels},
-        {"stopped before the first scan, --hide", "home-en.page", {L"--hang-after-ms", L"300"}, 1, 1, home_by_pixels},
+        {"stopped before the first scan", "home-en.page", {L"--hang-after-ms", L"300"}, 1, 0, home_by_pixels, 0},
+        {"stopped before the first scan, --hide", "home-en.page", {L"--hang-after-ms", L"300"}, 1, 1, home_by_pixels,
+         0},
         {"stopped before the first scan, another profile", "other-profile.page", {L"--hang-after-ms", L"300"}, 1, 0,
-         nullptr},
+         nullptr, 0},
         // The scans of that page go on to the time-out.
-        {"stopped during the scans", "other-profile.page", {L"--hang-after-ms", L"2500"}, 0, 0, nullptr},
+        {"stopped during the scans", "other-profile.page", {L"--hang-after-ms", L"2500"}, 0, 0, nullptr, 0},
+        // With --diagnose, against a launcher stopped for good and one that
+        // stalls for a while.
+        {"stopped for good, --diagnose", "other-profile.page", {L"--hang-after-ms", L"300"}, 1, 0, nullptr,
+         LAST_PASS_MS + DIAGNOSIS_WITHOUT_UIA_MS},
+        // Never reported hung: the time-out cuts the first scan short, and
+        // the diagnosis must not wait on that call's launcher a second time.
+        {"stopped for good, not reported hung, --diagnose", "other-profile.page",
+         {L"--hang-after-ms", L"300", L"--busy-not-hung"}, 1, 0, nullptr, LAST_PASS_MS + DIAGNOSIS_WITHOUT_UIA_MS},
+        {"stalled for 3 s during the scans, --diagnose", "other-profile.page",
+         {L"--hang-after-ms", L"1500", L"--hang-for-ms", L"3000"}, 0, 0, nullptr, diagnosed},
+        // The first probe after 6 s is the diagnosis's own when the run's
+        // end cut a scan short (the usual end under Wine 10): it answers,
+        // then the diagnosis's UI Automation part meets a launcher stopped
+        // for good that Windows does not call hung.
+        {"stopped at the diagnosis's probe, not reported hung, --diagnose", "other-profile.page",
+         {L"--hang-after-probe-ms", L"6000", L"--busy-not-hung"}, 0, 0, nullptr, diagnosed},
+        // Or the probe before the windows are shown again, which then waits.
+        {"stopped at the probe that shows it again, --hide --diagnose", "other-profile.page",
+         {L"--hang-after-probe-ms", L"6000", L"--busy-not-hung"}, 0, 1, nullptr, diagnosed},
+        {"busy stalls, --hide --diagnose", "other-profile.page", {L"--stalls", L"7,100,4000"}, 0, 1, nullptr,
+         diagnosed},
     };
     for (const FindCase& c : cases) {
         std::vector<std::wstring> arguments = {L"--page", page_path(c.page)};
@@ -105,36 +164,85 @@ TEST_F(StoppedProvider, FindEndsInItsBound)
         std::vector<std::wstring> tool = {L"find", L"--timeout", L"6"};
         if (c.hide)
             tool.push_back(L"--hide");
-        ToolRun run = run_tool_watched(tool, 6000 + RUN_END_BOUND_MS + 30000);
+        std::wstring diagnosis = fresh_diagnosis_path();
+        if (c.diagnosis_ms) {
+            tool.push_back(L"--diagnose");
+            tool.push_back(diagnosis);
+        }
+        long long bound = 6000 + RUN_END_BOUND_MS + (c.diagnosis_ms ? DIAGNOSIS_BOUND_MS : 0);
+        ToolRun run = run_tool_watched(tool, bound + 30000);
         std::string context = std::string(c.name) + ": the tool printed\n" + run.output;
-        EXPECT_LE(run.wall_ms, 6000 + RUN_END_BOUND_MS + START_SLACK_MS) << context;
+        printf("%s: %lld ms (bound %lld)\n", c.name, run.wall_ms, bound + START_SLACK_MS);
+        EXPECT_LE(run.wall_ms, bound + START_SLACK_MS) << context;
         std::string last = run.lines.empty() ? "" : run.lines.back();
         int found = c.found_line && last == c.found_line;
         EXPECT_TRUE(found || last == "NOTFOUND") << context;
         EXPECT_EQ(found ? 0 : 2, run.exit_code) << context;
         EXPECT_EQ("", run.errors) << context;
-        EXPECT_TRUE(launcher_stopped(launcher)) << context;
+        if (c.diagnosis_ms) {
+            // The run's time-out starts before its WINDOW line.
+            long long window = first_line_ms(run, "WINDOW ");
+            long long diagnosed_at = first_line_ms(run, "DIAGNOSIS ");
+            EXPECT_GE(window, 0) << context;
+            EXPECT_GE(diagnosed_at, 0) << context;
+            EXPECT_LE(diagnosed_at, window + 6000 + c.diagnosis_ms) << context;
+            printf("  DIAGNOSIS %lld ms after the time-out (bound %lld)\n", diagnosed_at - window - 6000,
+                   c.diagnosis_ms);
+            expect_diagnosis(run, diagnosis, context);
+        }
+        // A stop after a probe depends on the run's course.
+        if (c.launcher_arguments[0] == L"--hang-after-ms") {
+            EXPECT_TRUE(launcher_stopped(launcher)) << context;
+        }
         expect_no_window_lost(launcher, context);
         stop_launcher(&launcher);
     }
 }
 
+struct PressCase {
+    const char* name;
+    std::vector<std::wstring> launcher_arguments;  // besides the page and --hang-on-button-down
+    int diagnose;
+};
+
 // The click's button down stops the thread: the confirmation that reads the
 // page again meets the stopped provider.
 TEST_F(StoppedProvider, PressStoppedInItsClickEndsInItsBound)
 {
-    ASSERT_EQ(1, start_launcher(&launcher, {L"--page", page_path("home-en.page"), L"--hang-on-button-down"}));
-    ToolRun run = run_tool_watched({L"press", L"--hide", L"--timeout", L"20"}, 120000);
-    std::string context = "the tool printed\n" + run.output;
-    long long found = first_line_ms(run, "FOUND ");
-    ASSERT_GE(found, 0) << context;
-    int pressed = first_line_ms(run, "PRESSED ") >= 0;
-    EXPECT_LE(run.wall_ms, found + PRESS_MS + (pressed ? WATCH_MS : 0) + RUN_END_BOUND_MS + START_SLACK_MS) << context;
-    EXPECT_TRUE(run.exit_code == 0 || run.exit_code == 4) << context;
-    EXPECT_EQ(run.exit_code == 4, !run.lines.empty() && run.lines.back() == "STUCK") << context;
-    EXPECT_EQ("", run.errors) << context;
-    if (!pressed)
-        expect_no_window_lost(launcher, context);
+    const PressCase cases[] = {
+        {"stopped for good", {}, 0},
+        {"stopped for good, --diagnose", {}, 1},
+        {"stalled for 8 s, --diagnose", {L"--hang-for-ms", L"8000"}, 1},
+    };
+    for (const PressCase& c : cases) {
+        std::vector<std::wstring> arguments = {L"--page", page_path("home-en.page"), L"--hang-on-button-down"};
+        arguments.insert(arguments.end(), c.launcher_arguments.begin(), c.launcher_arguments.end());
+        ASSERT_EQ(1, start_launcher(&launcher, arguments)) << c.name;
+        std::vector<std::wstring> tool = {L"press", L"--hide", L"--timeout", L"20"};
+        std::wstring diagnosis = fresh_diagnosis_path();
+        if (c.diagnose) {
+            tool.push_back(L"--diagnose");
+            tool.push_back(diagnosis);
+        }
+        ToolRun run = run_tool_watched(tool, 150000);
+        std::string context = std::string(c.name) + ": the tool printed\n" + run.output;
+        long long found = first_line_ms(run, "FOUND ");
+        ASSERT_GE(found, 0) << context;
+        int pressed = first_line_ms(run, "PRESSED ") >= 0;
+        long long bound = found + PRESS_MS + (pressed ? WATCH_MS : 0) + RUN_END_BOUND_MS +
+                          (c.diagnose && !pressed ? DIAGNOSIS_BOUND_MS : 0);
+        EXPECT_LE(run.wall_ms, bound + START_SLACK_MS) << context;
+        printf("%s: %lld ms (bound %lld), %s\n", c.name, run.wall_ms, bound + START_SLACK_MS,
+               run.lines.empty() ? "" : run.lines.back().c_str());
+        EXPECT_TRUE(run.exit_code == 0 || run.exit_code == 4) << context;
+        EXPECT_EQ(run.exit_code == 4, !run.lines.empty() && run.lines.back() == "STUCK") << context;
+        EXPECT_EQ("", run.errors) << context;
+        if (c.diagnose && run.exit_code == 4)
+            expect_diagnosis(run, diagnosis, context);
+        if (!pressed)
+            expect_no_window_lost(launcher, context);
+        stop_launcher(&launcher);
+    }
 }
 
 TEST_F(StoppedProvider, DumpEndsInItsBound)
