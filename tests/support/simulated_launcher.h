@@ -5,6 +5,8 @@
 //   --title TEXT            window title (default "Minecraft Launcher")
 //   --x N --y N             window position (default 100, 80)
 //   --width N --height N    outer window size (default 1000 x 700)
+//   --client L,T,W,H        the client area covers W x H at (L, T) on screen, whatever the frame
+//   --no-caption            a sizing frame without a caption, as Chromium draws its own
 //   --windows N             N top-level windows instead of one (titles "TEXT", "TEXT 2", ...),
 //                           each created later one on top of the earlier ones
 //   --shrink N              window k (from 0) is k * N pixels narrower
@@ -42,6 +44,8 @@
 //                             "KEYDOWN|KEYUP <vk hex> <lparam hex 8 digits> main|chrome real|posted"
 //                             "LBUTTONDOWN|LBUTTONUP|MOUSEMOVE <x> <y> main|chrome|child real|posted"
 //                             "CLICK real|posted" then "ACTION start-java <pid>|close|hide-button|ignore"
+//                           "SHOWN" when a hiding ends (click-through cleared)
+//   --watch-file PATH       each SHOWN line says whether PATH is there: "SHOWN watched-file present|absent"
 //   --lifetime-ms N         exits by itself after N ms (default 120000)
 //   --page FILE             serve and paint a page (kit/pages); with it, Chromium's habits:
 //   --chromium              all of the next, as a cold launcher shows them (tree 1.5 s late)
