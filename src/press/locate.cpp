@@ -296,7 +296,7 @@ const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int
         // however short the run was.
         if (look_in_picture(window, target) == LOOK_PLAY)
             word = "pixels";
-    } else if (finished && !built) {
+    } else if (finished && !built && scan.element_count > 0) {
         // The tree is still coming (Chromium builds it once asked): wait,
         // unless it is overdue. Whatever the scan read proves nothing.
         if (note_page_not_built(state, current_tick()))
@@ -311,8 +311,8 @@ const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int
         state->passes_without_look = 0;
         word = decide_on_play(window, state, &scan, target, handled, 0);
     } else {
-        // No automation, or the route was given up: nothing a scan showed
-        // still stands; the picture alone decides.
+        // No automation, the route given up, or a window without a single
+        // element (no tree to wait for): the picture alone decides.
         word = decide_on_play(window, state, &no_scan, target, handled, 1);
     }
     release_scan_by(window, &scan);

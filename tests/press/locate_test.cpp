@@ -423,7 +423,7 @@ TEST_F(LocateOnLauncher, NoEscapeInFindOrWhileASignInElementShows)
 
 // --- looks: what a scan showed, and for how long it holds ----------------------
 
-enum Shown { EMPTY_DOCUMENT, CAPTION, SIGN_IN, PLAY_DISABLED, PLAY_OTHER_PROFILE, GIVEN_UP };
+enum Shown { NO_ELEMENT, EMPTY_DOCUMENT, CAPTION, SIGN_IN, PLAY_DISABLED, PLAY_OTHER_PROFILE, GIVEN_UP };
 
 // The launcher's tree as a scan finds it: a document, and below it the page
 // (nothing while Chromium has not built it); or a client that gives up.
@@ -432,6 +432,8 @@ void show_tree(UiaDouble& d, Shown shown)
     d.nodes.resize(1);
     d.nodes[UIA_WINDOW_NODE].children.clear();
     d.faults.find_all_build_cache = shown == GIVEN_UP ? UIA_TIMEOUT : UIA_OK;
+    if (shown == NO_ELEMENT)
+        return;
     int document = add_node(d, UIA_WINDOW_NODE, L"Minecraft Launcher", UIA_DocumentControlTypeId,
                             RECT{104, 103, 1096, 776});
     if (shown == CAPTION)
@@ -462,6 +464,9 @@ TEST_F(LocatePass, VerdictsRestOnLooksThatStillHold)
     const Row rows[] = {
         {"an empty document proves no absence (Chromium's tree not yet built)", 0,
          {{0, EMPTY_DOCUMENT, "", 0}, {3001, EMPTY_DOCUMENT, "", 0}, {3501, EMPTY_DOCUMENT, "", 0}},
+         {}},
+        {"a window without a single element has no tree to wait for", 1,
+         {{0, NO_ELEMENT, "", 0}, {3001, NO_ELEMENT, "pixels", 0}},
          {}},
         {"a sign-in page whose tree comes after the pixel grace", 0,
          {{0, EMPTY_DOCUMENT, "", 0}, {4000, EMPTY_DOCUMENT, "", 0}, {8000, SIGN_IN, "", 1}, {12000, SIGN_IN, "", 1}},

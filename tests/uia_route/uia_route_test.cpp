@@ -269,7 +269,8 @@ std::vector<std::wstring> launcher_arguments(const std::wstring& page, int chrom
 
 // What one scan of home-en costs here at this speed, at most: a whole find
 // of it (its first look finds Play beside the profile), measured once per
-// program run. Served as it is: Chromium's late tree would add its wait.
+// program run, the second of two, when the launcher's cold answers are
+// behind it. Served as it is: Chromium's late tree would add its wait.
 int scan_cost_ms(const Speed& speed)
 {
     static int measured[2] = {-1, -1};
@@ -279,9 +280,11 @@ int scan_cost_ms(const Speed& speed)
     SimulatedLauncher launcher;
     if (!start_launcher(&launcher, launcher_arguments(pages_folder() + L"\\home-en.page", 0, speed)))
         return 0;
-    ULONGLONG start = GetTickCount64();
-    run_tool_exe({L"find", L"--timeout", L"60"}, 120000);
-    cost = (int)(GetTickCount64() - start);
+    for (int find = 0; find < 2; find++) {
+        ULONGLONG start = GetTickCount64();
+        run_tool_exe({L"find", L"--timeout", L"60"}, 120000);
+        cost = (int)(GetTickCount64() - start);
+    }
     stop_launcher(&launcher);
     printf("One scan of home-en (%s): %.1f s at most\n", speed.name, cost / 1000.0);
     fflush(stdout);

@@ -122,12 +122,14 @@ run_once() {
 
 # What one scan of home-en costs in this column, in ms, at most: a whole
 # find of it (its first look finds Play beside the profile), at the
-# column's speed. Without Chromium's habits, whose late tree adds its wait.
+# column's speed once the launcher's cold answers are behind it (the
+# column's arguments less --cold-answers). Without Chromium's habits, whose
+# late tree adds its wait.
 scan_cost_ms() {
-  local out="$logs/scan-cost.out"
+  local out="$logs/scan-cost.out" warm
+  warm="$(sed 's/--chromium//; s/--cold-answers [0-9,]*//' <<<"$KV6_REPLAY_LAUNCHER_ARGS")"
   KV6_WINE10_DISPLAY="${displays[0]}" KV6_WINE10_PREFIX="${prefixes[0]}" KV6_REPLAY_TIMES=1 \
-    KV6_REPLAY_LAUNCHER_ARGS="${KV6_REPLAY_LAUNCHER_ARGS//--chromium/}" \
-    scripts/replay.sh "$repo/kit/pages/home-en.page" find --timeout 60 >"$out" 2>&1
+    KV6_REPLAY_LAUNCHER_ARGS="$warm" scripts/replay.sh "$repo/kit/pages/home-en.page" find --timeout 60 >"$out" 2>&1
   # The seconds of the FOUND line, as the replay stamps them.
   awk '$2 == "FOUND" && $1 ~ /^[0-9]+\.[0-9]+$/ { printf "%d\n", $1 * 1000; found = 1; exit }
        END { if (!found) print 60000 }' "$out"
