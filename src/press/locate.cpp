@@ -241,7 +241,7 @@ static const char* decide_on_play(HWND window, LocateState* state, const UiScan*
         *handled = 1;
     } else if (now - state->candidate_since <= CANDIDATE_GRACE_MS ||
                state->candidate_looks < LOOKS_BEFORE_VERDICT) {
-        // The grace has not run out yet.
+        // The grace has not run out yet: its time, or its looks.
     } else if (confirm_candidate(window, scan->plays[chosen].rect)) {
         word = "uia+icon";
     } else {
