@@ -186,12 +186,21 @@ player_outcome() {
 }
 
 # "UIA stopped answering after N elements" when the diagnosis FILE says that
-# the launcher stopped answering while it was taken; 1 when not.
+# the launcher stopped answering while it was taken; 1 when not (a
+# diagnosis that only ran out of time was cut short by a slow client, not a
+# stopped launcher: see out_of_time_reason).
 cut_short_reason() {
   local reason
-  grep -a -q '^# cut short' "$1" || grep -a -q '^UIA stopped answering after ' "$1" || return 1
+  grep -a '^# cut short' "$1" | grep -a -q -v 'ran out of time' || grep -a -q '^UIA stopped answering after ' "$1" || return 1
   reason="$(grep -a -m 1 '^UIA stopped answering after ' "$1" | tr -d '\r')"
   echo "${reason:-the launcher stopped answering}"
+}
+
+# "UIA ran out of time after N elements" when the diagnosis FILE's UI
+# Automation part ran out of its time while the launcher still answered;
+# 1 when not.
+out_of_time_reason() {
+  grep -a -m 1 '^UIA ran out of time after [0-9]* elements' "$1" | tr -d '\r' | grep . || return 1
 }
 
 # The tool's --timeout among its words (the command first), read as the tool

@@ -215,6 +215,8 @@ fi
 tr -d '\r' <"$work/launcher.log" | grep -a -E '^(UNKNOWN|UNTYPED|PICTURE) ' | shown
 if [ "$cut_short" = 1 ]; then
   echo "REPLAY the player's diagnosis was cut short: $reason; the replay's launcher stops answering at once" | shown
+elif [ "$diagnosis" = 1 ] && reason="$(out_of_time_reason "$player")"; then
+  echo "REPLAY the player's diagnosis ran out of time (their launcher still answered): $reason; the replay serves what it read" | shown
 fi
 
 # A dump before a find or a press: its SCAN line against the player's, and

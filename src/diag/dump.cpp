@@ -212,6 +212,12 @@ static int dump_automation(HWND best, ULONGLONG end)
     }
     keep_reports_to_this_thread();
     ui_route.given_up = 1;
+    // A launcher that still answers was only slow to tell its tree (a slow
+    // client, a loaded machine): that is not a launcher that stopped.
+    if (!IsHungAppWindow(best) && window_answers(best)) {
+        report("UIA ran out of time after %d elements", dumped_elements);
+        return DUMP_UIA_OUT_OF_TIME;
+    }
     report("UIA stopped answering after %d elements", dumped_elements);
     return DUMP_UIA_STOPPED;
 }

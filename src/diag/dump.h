@@ -16,6 +16,9 @@ enum DumpUiaEnd {
     DUMP_UIA_STOPPED = 1,    // the launcher stopped answering, now or earlier in the run
     // not asked: the run's end cut a call short and the launcher does not answer
     DUMP_UIA_RUN_ENDED = 2,
+    // its time ran out while the launcher still answered: a slow client,
+    // not a launcher that stopped (the rest of the tree was not read)
+    DUMP_UIA_OUT_OF_TIME = 3,
 };
 
 // The dump's lines for the best window `best` of `found`: the windows, the

@@ -132,6 +132,23 @@ ROWS
     rm -f "$picture" "$picture.diagnosis" "$errors"
     [ ! -e /tmp/kv6-ran ] || fail "a player's text ran as shell (/tmp/kv6-ran)"
 
+    # A diagnosis cut short by a launcher that stopped (served hung) or one
+    # that only ran out of time (served as read). A row: its lines ("|"
+    # between them), then what cut_short_reason and out_of_time_reason say.
+    while IFS=$'\t' read -r lines stopped slow; do
+        tr '|' '\n' <<<"$lines" >"$picture.diagnosis"
+        got="$(cut_short_reason "$picture.diagnosis")" || got=-
+        [ "$got" = "$stopped" ] || fail "cut short [$lines]: $got"
+        got="$(out_of_time_reason "$picture.diagnosis")" || got=-
+        [ "$got" = "$slow" ] || fail "out of time [$lines]: $got"
+    done <<'ROWS'
+UIA stopped answering after 7 elements|# cut short: the launcher stopped answering	UIA stopped answering after 7 elements	-
+UIA stopped answering after 0 elements|# cut short: the run's end cut a UI Automation call short and the launcher did not answer, so its UI was not asked again	UIA stopped answering after 0 elements	-
+UIA ran out of time after 16 elements|# cut short: the diagnosis ran out of time; the launcher still answered	-	UIA ran out of time after 16 elements
+SCAN elements 9 plays 1 pick Play profiles 1 tab yes java yes login 0	-	-
+ROWS
+    rm -f "$picture.diagnosis"
+
     # The replay's bounds are the simulator's reader's (kit/player_file.h).
     bounds="$repo/kit/player_file.h"
     grep -q "MAX_PICTURE_FILE_BYTES == ${REPLAY_PICTURE_MAX_BYTES}ULL" "$bounds" &&
