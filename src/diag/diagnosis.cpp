@@ -155,8 +155,7 @@ void write_diagnosis(const char* last_line, int exit_code)
     int uia = DUMP_UIA_ANSWERED;
     int shot_written = 0;
     if (best)
-        uia = dump_launcher(best, &found, diagnosis_end - DIAGNOSIS_PICTURE_MS - DIAGNOSIS_WRITE_MS,
-                            picture_temporary, &shot_written);
+        uia = dump_launcher(best, &found, diagnosis_end - DIAGNOSIS_WRITE_MS, picture_temporary, &shot_written);
     report_hook = saved_hook;
 
     // The head: what this is, the command, where the launcher's client area

@@ -18,14 +18,16 @@ enum {
     // FILE with ".bmp.tmp" added must fit, with its terminator.
     DIAGNOSIS_PATH_CAPACITY = 1024,
     // One deadline for the whole diagnosis, its steps in turn:
-    // the UI Automation part (the nudge, the settle, the tree and the scan)
-    // ends by its share: a small page takes well under a second on Windows
-    // and a few under Wine 10; a launcher Windows reports hung ends it sooner.
-    DIAGNOSIS_UIA_MS = 10000,
-    // The picture bounds itself: two PrintWindow tries of 1.5 s, the
+    // the picture bounds itself: two PrintWindow tries of 1.5 s, the
     // bring-to-front's wait for an answer and its call (0.3 s each), the
     // screen copy's 0.35 s, each wait up to a 0.1 s slice late.
     DIAGNOSIS_PICTURE_MS = 4500,
+    // The UI Automation part (the nudge, the settle, the tree and the scan)
+    // has this share at least, and what the picture left of its own: a
+    // small page takes well under a second on Windows and several under
+    // Wine 10 on a loaded machine; a launcher Windows reports hung ends it
+    // sooner.
+    DIAGNOSIS_UIA_MS = 10000,
     // Both files, a few hundred KB and a few MB, written and renamed.
     DIAGNOSIS_WRITE_MS = 500,
     DIAGNOSIS_LIMIT_MS = DIAGNOSIS_UIA_MS + DIAGNOSIS_PICTURE_MS + DIAGNOSIS_WRITE_MS,

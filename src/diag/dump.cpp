@@ -230,6 +230,12 @@ int dump_launcher(HWND best, const LauncherWindows* found, ULONGLONG uia_end, co
         report_window(found->windows[i], best);
     EnumChildWindows(best, print_child_window, 0);
 
+    // The picture first: it bounds itself, and what it leaves of the time
+    // goes to the UI Automation part, which a slow client needs most. Its
+    // line still comes last.
+    Capture picture;
+    int seen = capture_window(best, &picture);
+
     int uia = DUMP_UIA_ANSWERED;
     if (!automation) {
         report("UIA unavailable (0x%08lx)", (unsigned long)automation_status);
@@ -247,8 +253,7 @@ int dump_launcher(HWND best, const LauncherWindows* found, ULONGLONG uia_end, co
         uia = dump_automation(best, uia_end);
     }
 
-    Capture picture;
-    if (!capture_window(best, &picture)) {
+    if (!seen) {
         report("LOOKED couldn't see the window");
         return uia;
     }
