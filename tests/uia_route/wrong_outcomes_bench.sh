@@ -6,9 +6,9 @@
 # (--chromium). Serves the pages of kit/pages with the simulated launcher
 # and runs the tool's `find` against each, as uia_route and
 # scripts/replay.sh do, drawing the pages in turn until RUNS runs a column.
-# The tool's time-out is the page's "#! timeout:" (else 15 s) and four
-# passes more, each a scan of home-en as measured in the column (a whole
-# dump) and the driver's 0.5 s wait: the rule of uia_route. A run is wrong
+# The tool's time-out is the page's "#! timeout:" (else 15 s) and three
+# passes more, each a warm find of home-en as measured in the column and
+# the driver's 0.5 s wait: the rule of uia_route. A run is wrong
 # when its outcome lines (FOUND..., LOGIN, NOT_SELECTED, NOTFOUND: the first
 # and the whole list) and its exit code are not those of the page's one
 # stated find outcome (its "#! find chromium:" line with Chromium, else
@@ -181,7 +181,7 @@ for column in "${columns[@]}"; do
   logs="$logs_root/$column"
   mkdir -p "$logs"
   scan_ms="$(scan_cost_ms)"
-  extra_s=$(((4 * (scan_ms + 500) + 999) / 1000))
+  extra_s=$(((3 * (scan_ms + 500) + 999) / 1000))
 
   start=$SECONDS
   echo "Column $column: $runs runs of find over ${#pages[@]} pages, in ${#displays[@]} lanes (${displays[*]}); a scan of home-en $(awk -v ms="$scan_ms" 'BEGIN { printf "%.1f", ms / 1000 }') s, so the pages' time-outs and $extra_s s; load average $(cut -d' ' -f1-3 /proc/loadavg)"
