@@ -298,7 +298,6 @@ void use_page(Page page)
     }
 }
 
-const char* save_path = "page-fuzz-failure.page";
 
 int read_file(const char* path, std::string* text)
 {
@@ -317,46 +316,33 @@ int read_file(const char* path, std::string* text)
 
 int main(int argc, char** argv)
 {
-    unsigned long long seed = 1, inputs = 100000, only = 0;
-    int replay_one = 0;
-    double seconds = 0;
+    FuzzRun run = fuzz_run("page-fuzz-failure.page");
     std::vector<std::string> seeds;
     for (int i = 1; i < argc; i++) {
         const char* value = i + 1 < argc ? argv[i + 1] : "0";
-        int takes_value = 1;
-        if (!strcmp(argv[i], "--seed"))
-            seed = strtoull(value, nullptr, 10);
-        else if (!strcmp(argv[i], "--inputs"))
-            inputs = strtoull(value, nullptr, 10);
-        else if (!strcmp(argv[i], "--seconds"))
-            seconds = atof(value);
-        else if (!strcmp(argv[i], "--only")) {
-            only = strtoull(value, nullptr, 10);
-            replay_one = 1;
-        } else if (!strcmp(argv[i], "--save"))
-            save_path = value;
-        else {
-            takes_value = 0;
-            std::string text;
-            if (!read_file(argv[i], &text)) {
-                fprintf(stderr, "page fuzz: cannot read %s\n", argv[i]);
-                return 2;
-            }
-            seeds.push_back(text);
+        if (read_fuzz_option(&run, argv[i], value)) {
+            i++;
+            continue;
         }
-        i += takes_value;
+        std::string text;
+        if (!read_file(argv[i], &text)) {
+            fprintf(stderr, "page fuzz: cannot read %s\n", argv[i]);
+            return 2;
+        }
+        seeds.push_back(text);
     }
     if (seeds.empty()) {
         fprintf(stderr, "usage: page_fuzz [--seed N] [--inputs N] [--seconds S] [--only I] [--save FILE] SEED_FILE...\n");
         return 2;
     }
-    watch_input("page fuzz", save_path);
+    watch_input("page fuzz", run.save_path);
+    unsigned long long seed = run.seed;
     timespec start;
     clock_gettime(CLOCK_MONOTONIC, &start);
     unsigned long long tried = 0, bytes = 0;
     int met[PAGE_PROBLEM_KINDS] = {};
-    for (unsigned long long index = replay_one ? only : 0; index < (replay_one ? only + 1 : inputs); index++) {
-        if (seconds > 0 && (index & 63) == 0 && seconds_since(start) > seconds)
+    for (unsigned long long index = first_input(run); index < end_of_inputs(run); index++) {
+        if (out_of_time(run, index, start))
             break;
         std::string input = make_input(seed, index, seeds);
         set_current_input(&input, index);

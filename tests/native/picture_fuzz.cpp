@@ -158,7 +158,6 @@ std::string check_picture(const std::string& bytes, PictureVerdict verdict, cons
     return "";
 }
 
-const char* save_path = "picture-fuzz-failure.bmp";
 
 // The input through a file, as the simulator reads it; `sparse_size` > 0
 // makes the file that long with holes (the input at its start).
@@ -193,38 +192,27 @@ std::string check_file(const char* scratch, const std::string& input, unsigned l
 
 int main(int argc, char** argv)
 {
-    unsigned long long seed = 1, inputs = 100000, only = 0;
-    int replay_one = 0;
-    double seconds = 0;
+    FuzzRun run = fuzz_run("picture-fuzz-failure.bmp");
     const char* scratch = "picture-fuzz-scratch.bmp";
     for (int i = 1; i < argc; i++) {
         const char* value = i + 1 < argc ? argv[i + 1] : "0";
-        if (!strcmp(argv[i], "--seed"))
-            seed = strtoull(value, nullptr, 10);
-        else if (!strcmp(argv[i], "--inputs"))
-            inputs = strtoull(value, nullptr, 10);
-        else if (!strcmp(argv[i], "--seconds"))
-            seconds = atof(value);
-        else if (!strcmp(argv[i], "--only")) {
-            only = strtoull(value, nullptr, 10);
-            replay_one = 1;
-        } else if (!strcmp(argv[i], "--save"))
-            save_path = value;
-        else if (!strcmp(argv[i], "--scratch"))
+        if (!read_fuzz_option(&run, argv[i], value)) {
+            if (strcmp(argv[i], "--scratch")) {
+                fprintf(stderr, "usage: picture_fuzz [--seed N] [--inputs N] [--seconds S] [--only I] [--save FILE] [--scratch FILE]\n");
+                return 2;
+            }
             scratch = value;
-        else {
-            fprintf(stderr, "usage: picture_fuzz [--seed N] [--inputs N] [--seconds S] [--only I] [--save FILE] [--scratch FILE]\n");
-            return 2;
         }
         i++;
     }
-    watch_input("picture fuzz", save_path);
+    unsigned long long seed = run.seed;
+    watch_input("picture fuzz", run.save_path);
     timespec start;
     clock_gettime(CLOCK_MONOTONIC, &start);
     unsigned long long tried = 0, bytes = 0, through_files = 0, sparse = 0;
     unsigned long long verdicts[PICTURE_SHORT + 1] = {};
-    for (unsigned long long index = replay_one ? only : 0; index < (replay_one ? only + 1 : inputs); index++) {
-        if (seconds > 0 && (index & 63) == 0 && seconds_since(start) > seconds)
+    for (unsigned long long index = first_input(run); index < end_of_inputs(run); index++) {
+        if (out_of_time(run, index, start))
             break;
         std::string input = make_input(seed, index);
         set_current_input(&input, index);
