@@ -83,7 +83,7 @@ double seconds_since(const timespec& start)
 
 FuzzRun fuzz_run(const char* save_path)
 {
-    FuzzRun run = {1, 100000, 0, 0, 0, save_path};
+    FuzzRun run = {1, 0, 100000, 0, save_path};
     return run;
 }
 
@@ -92,30 +92,15 @@ int read_fuzz_option(FuzzRun* run, const char* option, const char* value)
     if (!strcmp(option, "--seed"))
         run->seed = strtoull(value, nullptr, 10);
     else if (!strcmp(option, "--inputs"))
-        run->inputs = strtoull(value, nullptr, 10);
+        run->end = strtoull(value, nullptr, 10);
     else if (!strcmp(option, "--seconds"))
         run->seconds = atof(value);
     else if (!strcmp(option, "--only")) {
-        run->only = strtoull(value, nullptr, 10);
-        run->replay_one = 1;
+        run->first = strtoull(value, nullptr, 10);
+        run->end = run->first + 1;
     } else if (!strcmp(option, "--save"))
         run->save_path = value;
     else
         return 0;
     return 1;
-}
-
-unsigned long long first_input(const FuzzRun& run)
-{
-    return run.replay_one ? run.only : 0;
-}
-
-unsigned long long end_of_inputs(const FuzzRun& run)
-{
-    return run.replay_one ? run.only + 1 : run.inputs;
-}
-
-int out_of_time(const FuzzRun& run, unsigned long long index, const timespec& start)
-{
-    return run.seconds > 0 && (index & 63) == 0 && seconds_since(start) > run.seconds;
 }

@@ -27,12 +27,12 @@ void save_current_input();
 double seconds_since(const timespec& start);
 
 // The options every fuzzer takes: --seed N, --inputs N, --seconds S (a time
-// limit, 0 for none), --only I (that input alone) and --save FILE.
+// limit, 0 for none), --only I (that input alone) and --save FILE. The
+// inputs tried: [first, end) (the last of --inputs and --only decides).
 struct FuzzRun {
     unsigned long long seed;
-    unsigned long long inputs;
-    unsigned long long only;
-    int replay_one;
+    unsigned long long first;
+    unsigned long long end;
     double seconds;
     const char* save_path;
 };
@@ -40,8 +40,3 @@ struct FuzzRun {
 FuzzRun fuzz_run(const char* save_path);
 // 1 when `option` is one of those (its value read), else 0.
 int read_fuzz_option(FuzzRun* run, const char* option, const char* value);
-// The inputs to try: [first, end).
-unsigned long long first_input(const FuzzRun& run);
-unsigned long long end_of_inputs(const FuzzRun& run);
-// 1 when the run's time limit has passed (looked at every 64 inputs).
-int out_of_time(const FuzzRun& run, unsigned long long index, const timespec& start);

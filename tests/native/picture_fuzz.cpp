@@ -211,8 +211,8 @@ int main(int argc, char** argv)
     clock_gettime(CLOCK_MONOTONIC, &start);
     unsigned long long tried = 0, bytes = 0, through_files = 0, sparse = 0;
     unsigned long long verdicts[PICTURE_SHORT + 1] = {};
-    for (unsigned long long index = first_input(run); index < end_of_inputs(run); index++) {
-        if (out_of_time(run, index, start))
+    for (unsigned long long index = run.first; index < run.end; index++) {
+        if (run.seconds > 0 && (index & 63) == 0 && seconds_since(start) > run.seconds)
             break;
         std::string input = make_input(seed, index);
         set_current_input(&input, index);
