@@ -63,6 +63,7 @@ static int printed_picture(HWND window, HDC memory_dc, HBITMAP dib, HGDIOBJ prev
     if (!call)
         return 0;
     call->head.work = print_now;
+    call->head.kind = CALL_PICTURE;
     call->head.discard = discard_print;
     call->window = window;
     call->flags = flags;

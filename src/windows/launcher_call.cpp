@@ -4,6 +4,17 @@
 
 static volatile LONG running_workers = 0;
 
+// The workers the tool stopped waiting for, one at most per window. Only the
+// main thread reads or changes the table.
+struct BlockedWorker {
+    HWND window;
+    HANDLE thread;
+};
+static BlockedWorker blocked[MAX_BLOCKED_WINDOWS];
+static int blocked_count = 0;
+
+CallWaiter call_waiter = await_on_worker;
+
 LauncherCall* new_launcher_call(size_t size)
 {
     if (size < sizeof(LauncherCall))
@@ -41,44 +52,98 @@ static DWORD WINAPI run_worker(void* parameter)
     return 0;
 }
 
-int await_call(LauncherCall* call, HWND window, uint32_t limit_ms)
+static void forget_blocked(int index)
 {
-    call->holders = 2;
-    // A window of this thread would take no message while this thread waits
-    // for the worker: its calls run here, where nothing can hold them.
-    int own_window = window && GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
-    HANDLE worker = nullptr;
-    if (!own_window) {
-        InterlockedIncrement(&running_workers);
-        worker = CreateThread(nullptr, 0, run_worker, call, 0, nullptr);
-        if (!worker)
-            InterlockedDecrement(&running_workers);
+    CloseHandle(blocked[index].thread);
+    blocked[index] = blocked[--blocked_count];
+}
+
+// Drops the workers that have returned since; the index of `window`'s
+// blocked worker, or -1.
+static int blocked_worker_of(HWND window)
+{
+    int found = -1;
+    for (int i = blocked_count - 1; i >= 0; i--) {
+        if (WaitForSingleObject(blocked[i].thread, 0) == WAIT_OBJECT_0)
+            forget_blocked(i);
     }
-    if (!worker) {
-        call->work(call);
-        return CALL_DONE;
-    }
-    ULONGLONG start = GetTickCount64();
-    // Bounded by limit_ms: each slice waits at most CALL_SLICE_MS.
+    for (int i = 0; i < blocked_count; i++)
+        if (blocked[i].window == window)
+            found = i;
+    return found;
+}
+
+// 1 when `thread` ended before `limit_ms` (counted from `start`) passed and
+// before Windows reported `window` hung. Bounded: each slice waits at most
+// CALL_SLICE_MS.
+static int thread_ended(HANDLE thread, HWND window, ULONGLONG start, uint32_t limit_ms)
+{
     for (;;) {
-        if (WaitForSingleObject(worker, CALL_SLICE_MS) == WAIT_OBJECT_0) {
-            CloseHandle(worker);
-            return CALL_DONE;
-        }
+        if (WaitForSingleObject(thread, CALL_SLICE_MS) == WAIT_OBJECT_0)
+            return 1;
         // A thread that took no message for about 5 s: Windows calls it hung,
         // and a call into it may never come back.
         int hung = window && IsWindow(window) && IsHungAppWindow(window);
         if (hung || GetTickCount64() - start > limit_ms)
-            break;
+            return 0;
     }
-    CloseHandle(worker);
-    // The worker may have ended just now: then the record is ours after all.
-    if (let_go(call))
+}
+
+int await_call(LauncherCall* call, HWND window, uint32_t limit_ms)
+{
+    return call_waiter(call, window, limit_ms);
+}
+
+int await_on_worker(LauncherCall* call, HWND window, uint32_t limit_ms)
+{
+    call->holders = 2;
+    // A window of this thread would take no message while this thread waits
+    // for the worker: its calls run here, where nothing can hold them.
+    if (window && GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
+        call->work(call);
         return CALL_DONE;
+    }
+    ULONGLONG start = GetTickCount64();
+    int earlier = blocked_worker_of(window);
+    if (earlier >= 0) {
+        // The launcher still holds an earlier call: this one waits its turn.
+        if (!thread_ended(blocked[earlier].thread, window, start, limit_ms)) {
+            if (call->discard)
+                call->discard(call);
+            free_launcher_call(call);
+            return CALL_OVERRAN;
+        }
+        forget_blocked(earlier);
+    }
+    InterlockedIncrement(&running_workers);
+    HANDLE worker = CreateThread(nullptr, 0, run_worker, call, 0, nullptr);
+    if (!worker) {
+        InterlockedDecrement(&running_workers);
+        call->work(call);
+        return CALL_DONE;
+    }
+    if (thread_ended(worker, window, start, limit_ms)) {
+        CloseHandle(worker);
+        return CALL_DONE;
+    }
+    // The worker may have ended just now: then the record is ours after all.
+    if (let_go(call)) {
+        CloseHandle(worker);
+        return CALL_DONE;
+    }
+    if (blocked_count < MAX_BLOCKED_WINDOWS)
+        blocked[blocked_count++] = BlockedWorker{window, worker};
+    else
+        CloseHandle(worker);
     return CALL_OVERRAN;
 }
 
 long calls_left_running()
 {
     return InterlockedCompareExchange(&running_workers, 0, 0);
+}
+
+int call_blocked_in(HWND window)
+{
+    return blocked_worker_of(window) >= 0;
 }

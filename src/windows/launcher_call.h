@@ -7,13 +7,26 @@
 #include <windows.h>
 #include <stdint.h>
 
+// What a call asks of the launcher: a test that decides calls' costs on
+// virtual time tells them apart by it.
+enum LauncherCallKind {
+    CALL_WINDOW = 0,  // a style change, showing, the foreground
+    CALL_PICTURE,     // PrintWindow
+    CALL_UI_SCAN,
+    CALL_UI_ACTION,   // Invoke, Select, the legacy default action
+    CALL_UI_RELEASE,  // letting go of elements
+    CALL_UI_DUMP,     // dump's tree and scan
+};
+
 // The head of a call record. The caller allocates the whole record with
 // new_launcher_call and fills it in; `work` runs on the worker.
 struct LauncherCall {
     void (*work)(LauncherCall* call);
     // Frees whatever the record still owns (and not the record itself) when
-    // the worker ends after the caller stopped waiting.
+    // the worker ends after the caller stopped waiting, or when the call was
+    // never started.
     void (*discard)(LauncherCall* call);
+    int kind;               // a LauncherCallKind
     volatile LONG holders;  // the caller and the worker, while both hold it
 };
 
@@ -21,6 +34,9 @@ enum CallResult { CALL_OVERRAN = 0, CALL_DONE = 1 };
 
 enum {
     CALL_SLICE_MS = 100,  // how often a wait looks at the window
+    // Windows a worker may be left blocked in at once; past this a blocked
+    // worker is no longer tracked (its window's calls start anew).
+    MAX_BLOCKED_WINDOWS = 32,
 };
 
 // A zeroed record of `size` bytes (at least a LauncherCall), or null.
@@ -29,13 +45,27 @@ LauncherCall* new_launcher_call(size_t size);
 void free_launcher_call(LauncherCall* call);
 
 // The one place that decides to wait for the launcher or give up on it. Runs
-// call->work on a worker and waits until it ends (CALL_DONE: the record is
-// the caller's again, to read and free), `limit_ms` passes, or Windows
-// reports `window` hung (both CALL_OVERRAN: the record now belongs to the
-// worker, which discards and frees it if the call ever ends; the caller must
-// not touch it). `window` may be null. For a window of the calling thread,
-// or without a worker, the call runs here.
+// call->work and waits until it ends (CALL_DONE: the record is the caller's
+// again, to read and free), `limit_ms` passes, or Windows reports `window`
+// hung (both CALL_OVERRAN: the record now belongs to the worker, which
+// discards and frees it if the call ever ends, or was discarded and freed
+// already; the caller must not touch it). `window` may be null. Called from
+// the tool's main thread only.
+//
+// At most one worker per window is left blocked in the launcher: while one
+// is, a new call for that window first waits for it, within its own limit,
+// and is not started when it is still blocked then. So a launcher that
+// stopped costs one thread and what its call holds, however long the run.
 int await_call(LauncherCall* call, HWND window, uint32_t limit_ms);
+
+// How the product waits: on a worker thread (for a window of the calling
+// thread, or without a worker, the call runs here). Tests swap `call_waiter`
+// to decide a call's cost and its overrun on virtual time.
+typedef int (*CallWaiter)(LauncherCall* call, HWND window, uint32_t limit_ms);
+int await_on_worker(LauncherCall* call, HWND window, uint32_t limit_ms);
+extern CallWaiter call_waiter;
 
 // Workers still running: calls the tool gave up on, blocked in the launcher.
 long calls_left_running();
+// 1 while a worker the tool gave up on is still blocked in `window`.
+int call_blocked_in(HWND window);

@@ -78,6 +78,28 @@ TEST(LauncherCall, ABlockedCallIsGivenUpAtItsLimitAndDiscardedWhenItEnds)
     CloseHandle(release);
 }
 
+TEST(LauncherCall, AStoppedLauncherKeepsOneWorkerPerWindow)
+{
+    // Two windows of another process whose threads stopped: pass after pass
+    // asks each of them, and no call ever returns until released.
+    volatile LONG worked = 0, discarded = 0;
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HWND windows[] = {(HWND)(ULONG_PTR)0x1230, (HWND)(ULONG_PTR)0x4560};
+    const int passes = 25;
+    for (int pass = 0; pass < passes; pass++)
+        for (HWND window : windows)
+            EXPECT_EQ(CALL_OVERRAN, await_call(&new_test_call(release, &worked, &discarded)->head, window, 20));
+    EXPECT_EQ(2, calls_left_running()) << "one blocked worker per window, not one per pass";
+    EXPECT_EQ(1, call_blocked_in(windows[0]));
+    EXPECT_EQ(2 * passes - 2, discarded) << "calls never started give back what they hold at once";
+    SetEvent(release);
+    await_no_workers();
+    EXPECT_EQ(2, worked);
+    EXPECT_EQ(2 * passes, discarded);
+    EXPECT_EQ(0, call_blocked_in(windows[0]));
+    CloseHandle(release);
+}
+
 TEST(LauncherCall, ACallForAWindowOfThisThreadRunsHere)
 {
     HWND window = CreateWindowExW(0, L"STATIC", L"own", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
