@@ -142,8 +142,9 @@ static void dump_automation_now(LauncherCall* head)
     scan_launcher_ui(best, &scan);
     int beside = 0;
     int pick = choose_play(&scan, &beside);
-    if (scan.timed_out)
-        // The client gave up part way: its counts would read as absences.
+    if (scan.timed_out || scan.failed)
+        // The client gave up or failed part way: its counts would read as
+        // absences.
         report("SCAN unfinished after %d elements", scan.element_count);
     else
         report("SCAN elements %d plays %d pick %s%s profiles %d tab %s java %s login %d",
@@ -205,6 +206,7 @@ static int dump_automation(HWND best, ULONGLONG end)
     if (!call)
         return DUMP_UIA_ANSWERED;
     call->head.work = dump_automation_now;
+    call->head.kind = CALL_UI_DUMP;
     call->window = best;
     if (await_call(&call->head, best, ms_until(end)) == CALL_DONE) {
         free_launcher_call(&call->head);

@@ -94,13 +94,10 @@ static int outside_window(RECT rect, RECT window_rect)
 void classify_element(UiScan* scan, IUIAutomationElement* element, const wchar_t* name,
                       int control_type, RECT rect, BOOL enabled, BOOL offscreen, RECT window_rect)
 {
-    // Elements come in document order, so a document's first descendant, if
-    // it has one, comes right after it; Chromium's document is the window's
-    // last part.
-    if (scan->document_count != 0)
-        scan->after_document++;
     if (control_type == UIA_DocumentControlTypeId)
         scan->document_count++;
+    if (is_page_content(control_type))
+        scan->content_count++;
     if (offscreen || outside_window(rect, window_rect) || width_of(rect) <= 2 || height_of(rect) <= 2 || !name || !name[0])
         return;
     wchar_t normal[NAME_NORMAL_CAPACITY];
@@ -142,9 +139,37 @@ void classify_element(UiScan* scan, IUIAutomationElement* element, const wchar_t
         store_slot(&scan->java_tab, element, rect, control_type, name);
 }
 
+static LONG clamp_to_long(long long value)
+{
+    if (value > 0x7fffffffLL)
+        return 0x7fffffff;
+    if (value < -0x7fffffffLL - 1)
+        return (LONG)(-0x7fffffffLL - 1);
+    return (LONG)value;
+}
+
+POINT rect_centre(RECT rect)
+{
+    POINT centre;
+    centre.x = clamp_to_long(((long long)rect.left + rect.right) / 2);
+    centre.y = clamp_to_long(((long long)rect.top + rect.bottom) / 2);
+    return centre;
+}
+
+int is_page_content(int control_type)
+{
+    return control_type != UIA_PaneControlTypeId && control_type != UIA_ScrollBarControlTypeId &&
+           control_type != UIA_TitleBarControlTypeId && control_type != UIA_MenuBarControlTypeId &&
+           control_type != UIA_ThumbControlTypeId && control_type != UIA_SeparatorControlTypeId;
+}
+
 int scan_shows_page(const UiScan* scan)
 {
-    return scan->element_count > 0 && (scan->document_count == 0 || scan->after_document > 0);
+    if (scan->failed || scan->timed_out || scan->element_count == 0)
+        return 0;
+    if (scan->document_count != 0)
+        return scan->document_children;
+    return scan->content_count > 0;
 }
 
 // A candidate stands beside a profile-name element when the profile's centre

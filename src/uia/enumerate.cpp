@@ -71,6 +71,10 @@ static void count_and_classify(UiScan* scan, IUIAutomationElement* element,
                                ElementProperties* properties, RECT window_rect)
 {
     scan->element_count++;
+    if (properties->control_type == UIA_DocumentControlTypeId && !scan->first_document) {
+        element->AddRef();
+        scan->first_document = element;
+    }
     classify_element(scan, element, properties->name, properties->control_type, properties->rect,
                      properties->enabled, properties->offscreen, window_rect);
     if (properties->name)
@@ -125,8 +129,11 @@ void walk_elements(UiScan* scan, IUIAutomationTreeWalker* walker, IUIAutomationE
         return;
     IUIAutomationElement* child = nullptr;
     HRESULT first = walker->GetFirstChildElement(parent, &child);
-    if (note_timeout(scan, first) || FAILED(first))
+    if (note_timeout(scan, first) || FAILED(first)) {
+        // A step refused: the rest of this branch is unknown, not absent.
+        scan->failed = 1;
         return;
+    }
     while (child && !scan->timed_out) {
         ElementProperties properties;
         read_current_properties(child, &properties);
@@ -134,11 +141,42 @@ void walk_elements(UiScan* scan, IUIAutomationTreeWalker* walker, IUIAutomationE
         walk_elements(scan, walker, child, window_rect, depth + 1);
         IUIAutomationElement* next = nullptr;
         HRESULT stepped = walker->GetNextSiblingElement(child, &next);
-        if (note_timeout(scan, stepped) || FAILED(stepped))
+        if (note_timeout(scan, stepped) || FAILED(stepped)) {
+            scan->failed = 1;
             next = nullptr;
+        }
         child->Release();
         child = next;
     }
+}
+
+// Whether the document has a child, asked of the client: document order
+// alone cannot tell a child from a sibling after it (a scroll bar). A
+// client without FindFirst is asked through a walker. Neither answering is
+// a failed scan.
+static void note_document_children(UiScan* scan, IUIAutomationElement* document,
+                                   IUIAutomationCondition* condition)
+{
+    if (scan->timed_out || scan->failed)
+        return;
+    IUIAutomationElement* child = nullptr;
+    HRESULT asked = condition ? document->FindFirst(TreeScope_Children, condition, &child) : E_NOTIMPL;
+    if (note_timeout(scan, asked))
+        return;
+    if (FAILED(asked)) {
+        child = nullptr;
+        IUIAutomationTreeWalker* walker = get_tree_walker();
+        asked = walker ? walker->GetFirstChildElement(document, &child) : E_FAIL;
+        if (walker)
+            walker->Release();
+        if (note_timeout(scan, asked) || FAILED(asked)) {
+            scan->failed = 1;
+            return;
+        }
+    }
+    scan->document_children = child != nullptr;
+    if (child)
+        child->Release();
 }
 
 void scan_launcher_ui(HWND window, UiScan* scan)
@@ -151,6 +189,7 @@ void scan_launcher_ui(HWND window, UiScan* scan)
     IUIAutomationElement* root = nullptr;
     HRESULT rooted = automation->ElementFromHandle(window, &root);
     if (note_timeout(scan, rooted) || FAILED(rooted) || !root) {
+        scan->failed = 1;
         if (root)
             root->Release();
         return;
@@ -199,13 +238,18 @@ void scan_launcher_ui(HWND window, UiScan* scan)
         if (walker) {
             walk_elements(scan, walker, root, window_rect, 0);
             walker->Release();
+        } else if (!array) {
+            // Neither search nor a walker: nothing was read at all.
+            scan->failed = 1;
         }
     }
 
     for (int index = 0; index < length && index != MAX_SCAN_ELEMENTS; index++) {
         IUIAutomationElement* element = nullptr;
-        if (FAILED(array->GetElement(index, &element)) || !element)
+        if (FAILED(array->GetElement(index, &element)) || !element) {
+            scan->failed = 1;
             continue;
+        }
         ElementProperties properties;
         if (cached)
             read_cached_properties(element, &properties);
@@ -215,6 +259,11 @@ void scan_launcher_ui(HWND window, UiScan* scan)
         element->Release();
     }
 
+    if (scan->first_document) {
+        note_document_children(scan, scan->first_document, condition);
+        scan->first_document->Release();
+        scan->first_document = nullptr;
+    }
     if (array)
         array->Release();
     if (request)
@@ -239,5 +288,7 @@ void release_scan(UiScan* scan)
     release_slot(&scan->java_tab);
     for (int i = 0; i < scan->dismiss_count && i < MAX_DISMISS; i++)
         release_slot(&scan->dismiss[i]);
+    if (scan->first_document)
+        scan->first_document->Release();
     memset(scan, 0, sizeof *scan);
 }

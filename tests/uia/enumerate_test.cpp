@@ -384,30 +384,32 @@ TEST_F(ScanTest, FailingGettersLeaveThePresets)
 struct EmptyCase {
     const char* what;
     std::function<void(UiaDouble&)> fault;
+    int failed;  // nothing was read: no evidence of an empty window either
 };
 
 TEST_F(ScanTest, FailuresThatLeaveTheRecordZero)
 {
     add_launcher_page(d);
     const EmptyCase cases[] = {
-        {"ElementFromHandle fails", [](UiaDouble& x) { x.faults.element_from_handle = UIA_FAIL; }},
-        {"ElementFromHandle null", [](UiaDouble& x) { x.faults.element_from_handle = UIA_NULL; }},
+        {"ElementFromHandle fails", [](UiaDouble& x) { x.faults.element_from_handle = UIA_FAIL; }, 1},
+        {"ElementFromHandle null", [](UiaDouble& x) { x.faults.element_from_handle = UIA_NULL; }, 1},
         {"no walker for the walk",
          [](UiaDouble& x) {
              x.faults.empty_arrays = 1;
              x.faults.raw_view_walker = UIA_NULL;
              x.faults.create_tree_walker = UIA_FAIL;
              x.faults.control_view_walker = UIA_FAIL;
-         }},
+         }, 0},
     };
-    UiScan zero;
-    memset(&zero, 0, sizeof zero);
     for (const EmptyCase& c : cases) {
         SCOPED_TRACE(c.what);
         d.faults = UiaFaults{};
         c.fault(d);
         memset(&scan, 0x5A, sizeof scan);
         scan_window();
+        UiScan zero;
+        memset(&zero, 0, sizeof zero);
+        zero.failed = c.failed;
         EXPECT_EQ(memcmp(&scan, &zero, sizeof scan), 0);
         EXPECT_EQ(d.live_objects, 0);
     }
