@@ -6,6 +6,7 @@
 #include "uia/actions.h"
 #include "uia/enumerate.h"
 #include "windows/launcher_call.h"
+#include "windows/window_handling.h"
 
 enum UiCallKind { UI_SCAN, UI_ACTIVATE, UI_SELECT, UI_RELEASE_SCAN, UI_RELEASE_ELEMENT };
 
@@ -51,12 +52,20 @@ static void discard_ui_call(LauncherCall* head)
     release_scan(&call->scan);
 }
 
-static uint32_t ui_call_limit()
+static uint32_t ui_call_limit(int kind)
 {
     uint64_t now = current_tick();
     uint64_t left = ui_route.call_deadline > now ? ui_route.call_deadline - now : 0;
     if (left < MIN_UI_CALL_MS)
         left = MIN_UI_CALL_MS;
+    // A slow client is waited for as long as its scans take, when the run's
+    // end does not bound the call (a press's confirmation): one look, not a
+    // given-up route.
+    uint64_t slow = 2 * ui_route.slowest_scan_ms;
+    if (slow > SLOW_SCAN_LIMIT_MS)
+        slow = SLOW_SCAN_LIMIT_MS;
+    if (kind == UI_SCAN && ui_route.run_end == 0 && slow > left)
+        left = slow;
     return left > 0x7fffffffu ? 0x7fffffffu : (uint32_t)left;
 }
 
@@ -67,6 +76,9 @@ static UiCall* new_ui_call(int kind, HWND window)
         return nullptr;
     call->head.work = run_ui_call;
     call->head.discard = discard_ui_call;
+    call->head.kind = kind == UI_SCAN ? CALL_UI_SCAN
+                      : kind == UI_ACTIVATE || kind == UI_SELECT ? CALL_UI_ACTION
+                                                                 : CALL_UI_RELEASE;
     call->kind = kind;
     call->window = window;
     return call;
@@ -74,9 +86,11 @@ static UiCall* new_ui_call(int kind, HWND window)
 
 // Runs the call. 1 when it ended in time (the record is the caller's to
 // free). An overrun past the run's own end, from a launcher that Windows does
-// not call hung, ends the run; any other gives up the route. After an overrun
-// the record is the worker's, which may free it at any moment: the window is
-// read before the call is handed over.
+// not call hung, ends the run. Any other overrun gives up the route, unless
+// the launcher still answers a probe: then the client was slow, not the
+// launcher stopped, and the next call waits for this one's worker in its
+// turn. After an overrun the record is the worker's, which may free it at
+// any moment: the window is read before the call is handed over.
 static int await_ui_call(UiCall* call, uint32_t limit_ms, int give_up_on_overrun)
 {
     HWND window = call->window;
@@ -87,9 +101,22 @@ static int await_ui_call(UiCall* call, uint32_t limit_ms, int give_up_on_overrun
     int hung = window && IsWindow(window) && IsHungAppWindow(window);
     if (ui_route.run_end != 0 && current_tick() > ui_route.run_end && !hung)
         ui_route.run_ended = 1;
-    else
+    else if (hung || !window_answers(window))
         ui_route.given_up = 1;
     return 0;
+}
+
+// A give-up lasts as long as its cause: once the launcher's window answers
+// again and no call of the tool is still blocked in it (a stall that
+// ended, a launcher started anew), the route is tried again. Costs nothing
+// while a call is still blocked there, else one probe (0.3 s at most).
+static void try_route_again(HWND window)
+{
+    if (!automation || !ui_route.given_up || ui_route.run_ended || !window)
+        return;
+    if (call_blocked_in(window) || IsHungAppWindow(window) || !window_answers(window))
+        return;
+    ui_route.given_up = 0;
 }
 
 static int route_closed()
@@ -112,13 +139,18 @@ void set_automation_timeouts()
 int scan_launcher_ui_by(HWND window, UiScan* scan)
 {
     memset(scan, 0, sizeof *scan);
+    try_route_again(window);
     if (route_closed())
         return 0;
     UiCall* call = new_ui_call(UI_SCAN, window);
     if (!call)
         return 0;
-    if (!await_ui_call(call, ui_call_limit(), 1))
+    uint64_t started = current_tick();
+    if (!await_ui_call(call, ui_call_limit(UI_SCAN), 1))
         return 0;
+    uint64_t took = current_tick() - started;
+    if (took > ui_route.slowest_scan_ms)
+        ui_route.slowest_scan_ms = took;
     if (!call->result) {
         // Windows' client gave up on the launcher: the route's verdict is the
         // same, and the part that was read proves nothing.
@@ -144,7 +176,7 @@ static int act_on_element(int kind, HWND window, IUIAutomationElement* element, 
     // the element alive, as the caller's reference is not let go of then.
     call->element = element;
     call->legacy = legacy;
-    if (!await_ui_call(call, ui_call_limit(), 1))
+    if (!await_ui_call(call, ui_call_limit(kind), 1))
         return 0;
     int done = call->result;
     free_launcher_call(&call->head);

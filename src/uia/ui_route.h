@@ -28,6 +28,9 @@ struct UiRoute {
     // A call was cut short by the run's end: the run is over, nothing more
     // is asked of the launcher's UI.
     int run_ended;
+    // The longest a finished scan took in this run: what a slow client
+    // costs, measured, so that a press's confirmation can wait for a look.
+    uint64_t slowest_scan_ms;
 };
 
 extern UiRoute ui_route;
