@@ -52,6 +52,9 @@ static void watch_after_press(HWND window, LocateState* state)
     ui_route.call_deadline = end;
     ui_route.run_end = end;
     ui_route.run_ended = 0;
+    // The page after the press is a new one: what the search saw of it, and
+    // its clocks, no longer hold.
+    forget_page(state, current_tick());
     int represses = 0;
     int pending = 0;
     while (current_tick() < end) {
@@ -95,6 +98,40 @@ static void bring_front_window()
         bring_to_front(front);
 }
 
+// Reports the target and, in press, presses it and watches for the game.
+// The run's exit code.
+static int press_found(HWND window, LocateState* state, const char* word, PlayTarget* target)
+{
+    RECT r = target->rect;
+    if (target->in_client) {
+        POINT origin = {0, 0};
+        ClientToScreen(window, &origin);
+        OffsetRect(&r, origin.x, origin.y);
+    }
+    // A caller may act on a run's last line at once, so the launcher is
+    // shown again before it, not after. Nothing is pressed in find: the
+    // launcher must not stay invisible.
+    if (find_only && hide_mode)
+        restore_windows(window);
+    report("FOUND %s %ld %ld %ld %ld", word, r.left, r.top, r.right - r.left, r.bottom - r.top);
+    // The press sets its own limits; the search's end no longer ends it.
+    ui_route.run_end = 0;
+    int pressed = find_only ? 1 : press_target(window, target);
+    release_target(window, target);
+    if (!pressed) {
+        if (hide_mode)
+            restore_windows(window);
+        // The picture is taken with the windows shown again.
+        write_diagnosis("STUCK", 4);
+        report("STUCK");
+        return 4;
+    }
+    if (!find_only)
+        watch_after_press(window, state);
+    bring_front_window();
+    return 0;
+}
+
 int run_press(int timeout_seconds)
 {
     uint64_t deadline = current_tick() + (uint64_t)timeout_seconds * 1000u;
@@ -105,6 +142,9 @@ int run_press(int timeout_seconds)
 
     HWND previous = nullptr;
     int waiting_reported = 0;
+    // The window went away for a poll or more: when it shows again, what the
+    // passes saw of it before no longer holds.
+    int window_missed = 0;
     while (current_tick() < deadline) {
         LauncherWindows found;
         HWND window = find_launcher_windows(&found);
@@ -112,6 +152,7 @@ int run_press(int timeout_seconds)
             if (!waiting_reported)
                 report("WAITING window");
             waiting_reported = 1;
+            window_missed = 1;
             wait_ms(hide_mode ? NO_WINDOW_POLL_HIDDEN_MS : NO_WINDOW_POLL_MS);
             continue;
         }
@@ -123,58 +164,32 @@ int run_press(int timeout_seconds)
             show_window_by(window, SW_SHOWNOACTIVATE, GetTickCount64() + ANSWER_TIMEOUT_MS);
             wait_ms(RESTORED_WAIT_MS);
         }
-        if (window != previous) {
+        if (window != previous)
             report_window(window);
+        if (window != previous || window_missed)
             start_locate_window(&state, current_tick());
-        }
+        window_missed = 0;
+        previous = window;
 
         PlayTarget target;
         int handled = 0;
         const char* word = locate_play(window, &state, &target, &handled);
+        if (word)
+            return press_found(window, &state, word, &target);
         // A scan cut short by the run's end, and no Play in a last picture.
-        if (ui_route.run_ended && !word) {
-            previous = window;
+        if (ui_route.run_ended)
             break;
-        }
-        if (handled) {
+        if (handled)
             wait_ms(ACTED_POLL_MS);
-            previous = window;
-            continue;
-        }
-        if (!word) {
+        else
             wait_ms(hide_mode ? NO_TARGET_POLL_HIDDEN_MS : NO_TARGET_POLL_MS);
-            previous = window;
-            continue;
+        if (current_tick() >= deadline && IsWindow(window)) {
+            // The time is up between passes: one last picture, as when the
+            // run's end cuts a scan short.
+            word = locate_last_look(window, &state, &target);
+            if (word)
+                return press_found(window, &state, word, &target);
         }
-
-        RECT r = target.rect;
-        if (target.in_client) {
-            POINT origin = {0, 0};
-            ClientToScreen(window, &origin);
-            OffsetRect(&r, origin.x, origin.y);
-        }
-        // A caller may act on a run's last line at once, so the launcher is
-        // shown again before it, not after. Nothing is pressed in find: the
-        // launcher must not stay invisible.
-        if (find_only && hide_mode)
-            restore_windows(window);
-        report("FOUND %s %ld %ld %ld %ld", word, r.left, r.top, r.right - r.left, r.bottom - r.top);
-        // The press sets its own limits; the search's end no longer ends it.
-        ui_route.run_end = 0;
-        int pressed = find_only ? 1 : press_target(window, &target);
-        release_target(window, &target);
-        if (!pressed) {
-            if (hide_mode)
-                restore_windows(window);
-            // The picture is taken with the windows shown again.
-            write_diagnosis("STUCK", 4);
-            report("STUCK");
-            return 4;
-        }
-        if (!find_only)
-            watch_after_press(window, &state);
-        bring_front_window();
-        return 0;
     }
 
     if (hide_mode)

@@ -39,16 +39,30 @@ enum {
     TREE_OVERDUE_SCANS = 4,
 };
 
-void start_locate_window(LocateState* state, unsigned long long now)
+static void forget_looks(LocateState* state)
 {
-    state->tab_tried = 0;
-    state->java_tried = 0;
-    state->first_seen = now;
     state->candidate_since = 0;
     state->candidate_looks = 0;
     state->absent_looks = 0;
     state->passes_without_look = 0;
+    state->unread_scans = 0;
     state->unbuilt_since = 0;
+}
+
+void start_locate_window(LocateState* state, unsigned long long now)
+{
+    state->tab_tried = 0;
+    state->java_tried = 0;
+    forget_page(state, now);
+    state->tree_seen = 0;
+}
+
+void forget_page(LocateState* state, unsigned long long now)
+{
+    state->first_seen = now;
+    forget_looks(state);
+    state->disabled_seen = 0;
+    state->login_seen = 0;
 }
 
 static RECT from_rect(Rect r)
@@ -63,13 +77,10 @@ static int nearest_dismiss(const UiScan* scan)
 {
     int best = -1;
     long long best_distance = 0;
-    int cx = (scan->store_rect.left + scan->store_rect.right) / 2;
-    int cy = (scan->store_rect.top + scan->store_rect.bottom) / 2;
+    POINT popup = rect_centre(scan->store_rect);
     for (int i = 0; i < scan->dismiss_count && i < MAX_DISMISS; i++) {
-        const RECT* r = &scan->dismiss[i].rect;
-        int x = (r->left + r->right) / 2;
-        int y = (r->top + r->bottom) / 2;
-        long long distance = llabs((long long)x - cx) + llabs((long long)y - cy);
+        POINT button = rect_centre(scan->dismiss[i].rect);
+        long long distance = llabs((long long)button.x - popup.x) + llabs((long long)button.y - popup.y);
         if (best < 0 || distance < best_distance) {
             best = i;
             best_distance = distance;
@@ -126,28 +137,44 @@ static int look_in_picture(HWND window, PlayTarget* target)
     return look;
 }
 
+// How much a pass's scan tells.
+enum Evidence {
+    // A look: the whole of a built page. Absences count.
+    SCAN_LOOK,
+    // A part of the page (a call of the scan failed): what it shows is
+    // there, what it lacks is unknown.
+    SCAN_PART,
+    // No tree to go by (no automation, the route given up, a window without
+    // a single element, a tree overdue): the picture alone decides, as
+    // without automation.
+    PICTURE_ALONE,
+};
+
 // Step with no Play candidate: a green button beside the profile marker, or
-// an Escape for a suspected pop-up. 1 when the target was filled. With
-// `picture_alone` no scan tells what the page holds, as without automation;
-// else the pass waits for enough looks that saw no candidate.
+// an Escape for a suspected pop-up. 1 when the target was filled. After a
+// look the pass waits for enough looks that saw no candidate.
 static int try_pixel_fallback(HWND window, LocateState* state, const UiScan* scan, PlayTarget* target,
-                              uint64_t now, int picture_alone)
+                              uint64_t now, int evidence)
 {
-    if (scan->disabled_plays != 0 || now - state->first_seen <= PIXEL_FALLBACK_AFTER_MS ||
-        (!picture_alone && state->absent_looks < LOOKS_BEFORE_VERDICT))
+    if (scan->disabled_plays != 0 || state->disabled_seen || now - state->first_seen <= PIXEL_FALLBACK_AFTER_MS ||
+        (evidence == SCAN_LOOK && state->absent_looks < LOOKS_BEFORE_VERDICT))
         return 0;
     int look = look_in_picture(window, target);
-    if (look == LOOK_UNMARKED && scan->login_count == 0) {
-        // Beside sign-in captions a green button is the sign-in button, not
-        // Play with another profile: LOGIN tells the caller.
+    // Beside sign-in captions a green button is the sign-in button, not
+    // Play with another profile (LOGIN tells the caller), and an Escape
+    // would throw the player's sign-in away.
+    int sign_in = scan->login_count != 0 || state->login_seen;
+    if (look == LOOK_UNMARKED && !sign_in) {
         report_not_selected(state);
     } else if (look == LOOK_NO_BUTTON && !find_only && current_tick() - state->first_seen > ESCAPE_AFTER_MS &&
                current_tick() - state->last_escape > ESCAPE_SPACING_MS &&
-               state->escape_count <= MAX_ESCAPES_BEFORE && scan->login_count == 0) {
+               state->escape_count <= MAX_ESCAPES_BEFORE && !sign_in) {
         send_escape(window);
         state->escape_count++;
         state->last_escape = current_tick();
         report("POPUP? Escape");
+        // What the looks saw was the page before the Escape.
+        forget_looks(state);
     }
     return look == LOOK_PLAY;
 }
@@ -200,18 +227,25 @@ static void try_java_entry(HWND window, const ElementSlot* entry)
 // Steps for a pass that saw no store pop-up to handle: a candidate, a tab to
 // try, the pixel fallback or a sign-in page. The caller releases the scan.
 static const char* decide_on_play(HWND window, LocateState* state, const UiScan* scan,
-                                  PlayTarget* target, int* handled, int picture_alone)
+                                  PlayTarget* target, int* handled, int evidence)
 {
     uint64_t now = current_tick();
     int beside = 0;
     int chosen = choose_play(scan, &beside);
+    int candidate = chosen >= 0 && chosen < scan->play_count && chosen < MAX_PLAYS;
 
-    if (chosen < 0 || chosen >= scan->play_count || chosen >= MAX_PLAYS) {
+    if (!candidate) {
+        // A part of a page proves no absence.
+        if (evidence == SCAN_PART)
+            return nullptr;
         state->candidate_since = 0;
         state->candidate_looks = 0;
-        if (!picture_alone)
+        if (evidence == SCAN_LOOK) {
             state->absent_looks++;
-        if (try_pixel_fallback(window, state, scan, target, now, picture_alone))
+            state->disabled_seen |= scan->disabled_plays != 0;
+            state->login_seen |= scan->login_count != 0;
+        }
+        if (try_pixel_fallback(window, state, scan, target, now, evidence))
             return "pixels";
         if (scan->login_count != 0 && !state->login_reported) {
             report("LOGIN");
@@ -222,30 +256,42 @@ static const char* decide_on_play(HWND window, LocateState* state, const UiScan*
         return nullptr;
     }
 
-    if (state->candidate_since == 0)
-        state->candidate_since = now;
-    state->candidate_looks++;
-    state->absent_looks = 0;
     const char* word = nullptr;
     if (beside) {
+        // Play beside the profile's name is there, whatever else is not.
         word = "uia";
+    } else if (evidence != SCAN_LOOK) {
+        return nullptr;
     } else if (scan->profile_count >= 1 && scan->play_tab.element && !state->tab_tried) {
+        // Acting on the page makes a new page: the looks start again after.
         state->tab_tried = 1;
-        if (!find_only)
+        if (!find_only) {
             try_play_tab(window, &scan->play_tab);
+            forget_looks(state);
+        }
         *handled = 1;
+        return nullptr;
     } else if (scan->profile_count == 0 && scan->java_tab.element && !state->java_tried) {
         state->java_tried = 1;
-        if (!find_only)
+        if (!find_only) {
             try_java_entry(window, &scan->java_tab);
+            forget_looks(state);
+        }
         *handled = 1;
-    } else if (now - state->candidate_since <= CANDIDATE_GRACE_MS ||
-               state->candidate_looks < LOOKS_BEFORE_VERDICT) {
-        // The grace has not run out yet: its time, or its looks.
-    } else if (confirm_candidate(window, scan->plays[chosen].rect)) {
-        word = "uia+icon";
+        return nullptr;
     } else {
-        report_not_selected(state);
+        // The grace runs from the series' first look, so by the time it has
+        // run out a second look has come too.
+        if (state->candidate_since == 0)
+            state->candidate_since = now;
+        state->candidate_looks++;
+        state->absent_looks = 0;
+        if (now - state->candidate_since <= CANDIDATE_GRACE_MS)
+            return nullptr;
+        if (confirm_candidate(window, scan->plays[chosen].rect))
+            word = "uia+icon";
+        else
+            report_not_selected(state);
     }
     if (!word)
         return nullptr;
@@ -261,20 +307,25 @@ static const char* decide_on_play(HWND window, LocateState* state, const UiScan*
     return word;
 }
 
-// A finished scan of a page not yet built: no look. Past a few such passes
-// the looks so far expire; past TREE_OVERDUE the page is read as one that
-// has no tree. 1 when the pass is to go by the picture alone.
-static int note_page_not_built(LocateState* state, uint64_t now)
+// A pass without a look: a scan not read whole (cut, slow, failed in
+// part), or a page not yet built. Past a few such passes in a row the looks
+// so far expire: a re-render may have replaced the page. A page whose tree
+// has not come for TREE_OVERDUE_MS over TREE_OVERDUE_SCANS finished scans is
+// read as one that has no tree. 1 when the pass is to go by the picture
+// alone.
+static int note_pass_without_look(LocateState* state, uint64_t now, int scan_finished)
 {
     if (state->passes_without_look == 0)
         state->unbuilt_since = now;
     state->passes_without_look++;
+    if (scan_finished)
+        state->unread_scans++;
     if (state->passes_without_look > LOOKS_EXPIRE_AFTER_PASSES) {
         state->candidate_since = 0;
         state->candidate_looks = 0;
         state->absent_looks = 0;
     }
-    return state->passes_without_look >= TREE_OVERDUE_SCANS && now - state->unbuilt_since > TREE_OVERDUE_MS;
+    return state->unread_scans >= TREE_OVERDUE_SCANS && now - state->unbuilt_since > TREE_OVERDUE_MS;
 }
 
 // What the picture alone has to go by: no element, caption or count.
@@ -288,33 +339,54 @@ const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int
     // About 8 KB: lives on the stack for this pass only.
     UiScan scan;
     int finished = scan_launcher_ui_by(window, &scan);
-    int built = finished && scan_shows_page(&scan);
+    uint64_t now = current_tick();
 
     if (ui_route.run_ended) {
         // The run's end cut the scan short: no verdict that needs an absence,
-        // but Play beside the marker in a last picture is Play all the same,
-        // however short the run was.
-        if (look_in_picture(window, target) == LOOK_PLAY)
-            word = "pixels";
-    } else if (finished && !built && scan.element_count > 0) {
-        // The tree is still coming (Chromium builds it once asked): wait,
-        // unless it is overdue. Whatever the scan read proves nothing.
-        if (note_page_not_built(state, current_tick()))
-            word = decide_on_play(window, state, &no_scan, target, handled, 1);
-    } else if (built && scan.store_count != 0 && state->popup_closes <= MAX_POPUP_CLOSES_BEFORE) {
+        // but Play beside the marker in a last picture is Play all the same.
+        word = locate_last_look(window, state, target);
+    } else if (!automation || ui_route.given_up) {
+        // What the tree showed may have changed since it stopped answering.
+        forget_looks(state);
+        state->disabled_seen = 0;
+        state->login_seen = 0;
+        word = decide_on_play(window, state, &no_scan, target, handled, PICTURE_ALONE);
+    } else if (finished && scan.element_count == 0 && !scan.failed && !state->tree_seen) {
+        // A window without a single element has no tree to wait for.
+        word = decide_on_play(window, state, &no_scan, target, handled, PICTURE_ALONE);
+    } else if (!finished || !scan_shows_page(&scan)) {
+        // Not read whole, or the tree is still coming (Chromium builds it
+        // once asked): Play beside its profile counts, no absence does.
+        if (note_pass_without_look(state, now, finished))
+            word = decide_on_play(window, state, &no_scan, target, handled, PICTURE_ALONE);
+        else if (finished)
+            word = decide_on_play(window, state, &scan, target, handled, SCAN_PART);
+    } else if (scan.store_count != 0 && state->popup_closes <= MAX_POPUP_CLOSES_BEFORE) {
+        state->tree_seen = 1;
         state->passes_without_look = 0;
+        state->unread_scans = 0;
         state->popup_closes++;
-        if (!find_only)
+        if (!find_only) {
             close_store_popup(window, &scan);
+            forget_looks(state);
+        }
         *handled = 1;
-    } else if (built) {
-        state->passes_without_look = 0;
-        word = decide_on_play(window, state, &scan, target, handled, 0);
     } else {
-        // No automation, the route given up, or a window without a single
-        // element (no tree to wait for): the picture alone decides.
-        word = decide_on_play(window, state, &no_scan, target, handled, 1);
+        state->tree_seen = 1;
+        state->passes_without_look = 0;
+        state->unread_scans = 0;
+        word = decide_on_play(window, state, &scan, target, handled, SCAN_LOOK);
     }
+    if (finished && scan.element_count > 0)
+        state->tree_seen = 1;
     release_scan_by(window, &scan);
     return word;
+}
+
+const char* locate_last_look(HWND window, LocateState* state, PlayTarget* target)
+{
+    memset(target, 0, sizeof *target);
+    if (state->disabled_seen || state->candidate_looks > 0)
+        return nullptr;
+    return look_in_picture(window, target) == LOOK_PLAY ? "pixels" : nullptr;
 }

@@ -10,22 +10,30 @@ struct PlayTarget {
     IUIAutomationElement* element;   // one reference, released by the holder
 };
 
-// A look is a pass whose scan finished on a page that has been built: the
+// A look is a pass whose scan read all of a page that has been built: the
 // only evidence that something is absent. Verdicts that need an absence wait
 // for their time and for enough looks in a row, so that a slow client gets
 // as many looks as a fast one before the tool decides. Looks do not outlive
-// the window, the route (given up: the picture alone decides, as without
-// automation) or a few passes without one.
+// what they saw: the window, the page before the tool's own action on it,
+// the route (given up: the picture alone decides, as without automation) or
+// a few passes without one.
 struct LocateState {
     // Per window: start_locate_window sets these again.
     int tab_tried;
     int java_tried;
     unsigned long long first_seen;
-    unsigned long long candidate_since;
+    unsigned long long candidate_since;  // the first look of the candidate's series
     int candidate_looks;      // looks in a row that saw a candidate
     int absent_looks;         // looks in a row that saw none
-    int passes_without_look;  // in a row, scans of a page not yet built
+    int passes_without_look;  // in a row: scans not read whole, pages not yet built
+    int unread_scans;         // of those, the ones that finished (the tree's overdue count)
     unsigned long long unbuilt_since;  // the first of those passes; 0 for none
+    int tree_seen;            // a finished scan of this window had an element
+    // What a look of this window showed that the picture cannot tell, kept
+    // past the looks' expiry: a disabled Play, sign-in captions. Only a route
+    // given up (what the launcher shows may have changed since) forgets them.
+    int disabled_seen;
+    int login_seen;
     // Per run.
     int not_selected_reported;
     int login_reported;
@@ -34,10 +42,17 @@ struct LocateState {
     int popup_closes;
 };
 
-// A new window: its own tab tries, grace and looks; the limits and one-time
-// reports hold for the whole run.
+// A new window, or one seen anew: its own tab tries, grace and looks; the
+// limits and one-time reports hold for the whole run.
 void start_locate_window(LocateState* state, unsigned long long now);
+// The page after a press: what the search saw of it no longer holds.
+void forget_page(LocateState* state, unsigned long long now);
 
 // "uia", "pixels" or "uia+icon" with a target, else null; *handled = 1 when
 // the pass acted (or in find would have acted) on a pop-up or a tab.
 const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int* handled);
+// The run's end: one last picture, for Play beside the marker only
+// ("pixels"), however few looks the run had; nothing that needs an absence,
+// and nothing where a look showed Play disabled or a candidate still in its
+// grace. Null when it shows none.
+const char* locate_last_look(HWND window, LocateState* state, PlayTarget* target);
