@@ -29,9 +29,7 @@ static const char* const METHOD_WORDS[] = {"invoke", "legacy", "message", "click
 
 POINT target_center(HWND window, const PlayTarget* target)
 {
-    POINT p;
-    p.x = (target->rect.left + target->rect.right) / 2;
-    p.y = (target->rect.top + target->rect.bottom) / 2;
+    POINT p = rect_centre(target->rect);
     if (target->in_client)
         ClientToScreen(window, &p);
     return p;
@@ -48,45 +46,61 @@ static int colours_close(uint32_t a, uint32_t b)
     return 1;
 }
 
-static int pixel_target_still_there(HWND window, const PlayTarget* target)
+// What one look during a confirmation showed of the target.
+enum TargetSeen { TARGET_GONE, TARGET_THERE, TARGET_UNKNOWN };
+
+// A picture without the button, or with another one in its place, shows it
+// gone. No picture shows nothing: a launcher covered, hidden or not
+// answering has not shown that Play went away.
+static int pixel_target_seen(HWND window, const PlayTarget* target)
 {
     Capture picture;
     memset(&picture, 0, sizeof picture);
-    // A launcher that does not answer has not shown that Play went away (and
-    // gives no picture); any other failed look counts as the target gone.
     if (!capture_window(window, &picture))
-        return !window_answers(window);
+        return TARGET_UNKNOWN;
     Rect box = {0, 0, 0, 0};
     uint32_t colour = 0;
     Rect then = {target->rect.left, target->rect.top, target->rect.right, target->rect.bottom};
     int there = find_green_button(&picture, &box, &colour) && boxes_agree(box, then) &&
                 colours_close(colour, target->colour);
     release_capture(&picture);
-    return there;
+    return there ? TARGET_THERE : TARGET_GONE;
 }
 
-static int element_target_still_there(HWND window, const PlayTarget* target)
+// A look (the whole of a built page) without Play where the target was
+// shows it gone, as a look shows absences to the search. A scan cut short,
+// failed in part, or of a page being rebuilt (Chromium empties its tree
+// after a click) shows nothing.
+static int element_target_seen(HWND window, const PlayTarget* target)
 {
     UiScan scan;
-    // A launcher that no longer answers has not shown that Play went away.
     if (!scan_launcher_ui_by(window, &scan))
-        return 1;
-    Rect then = {target->rect.left, target->rect.top, target->rect.right, target->rect.bottom};
-    int there = 0;
-    for (int i = 0; i < scan.play_count && i < MAX_PLAYS && !there; i++) {
-        const RECT* r = &scan.plays[i].rect;
-        Rect now = {r->left, r->top, r->right, r->bottom};
-        there = boxes_agree(now, then);
+        return TARGET_UNKNOWN;
+    int seen = TARGET_UNKNOWN;
+    if (scan_shows_page(&scan)) {
+        Rect then = {target->rect.left, target->rect.top, target->rect.right, target->rect.bottom};
+        seen = TARGET_GONE;
+        for (int i = 0; i < scan.play_count && i < MAX_PLAYS && seen == TARGET_GONE; i++) {
+            const RECT* r = &scan.plays[i].rect;
+            Rect now = {r->left, r->top, r->right, r->bottom};
+            if (boxes_agree(now, then))
+                seen = TARGET_THERE;
+        }
     }
     release_scan_by(window, &scan);
-    return there;
+    return seen;
+}
+
+static int target_seen(HWND window, const PlayTarget* target)
+{
+    if (target->in_client)
+        return pixel_target_seen(window, target);
+    return element_target_seen(window, target);
 }
 
 int target_still_there(HWND window, const PlayTarget* target)
 {
-    if (target->in_client)
-        return pixel_target_still_there(window, target);
-    return element_target_still_there(window, target);
+    return target_seen(window, target) != TARGET_GONE;
 }
 
 void post_click_message(HWND window, const PlayTarget* target)
@@ -153,12 +167,15 @@ static int real_click(HWND window, const PlayTarget* target)
     return 1;
 }
 
-// 1 when the game started, the window went away or the target vanished
-// within the confirmation time.
+// 1 when the game started, the window went away or a look showed the
+// target gone within the confirmation time. A slow client's look may end
+// past that time (its scan is waited for, see launcher_ui.h): it still
+// counts, and no second one is asked for at the end.
 static int confirm_press(HWND window, const PlayTarget* target)
 {
     uint64_t end = current_tick() + CONFIRM_MS;
     int polls = 0;
+    int looked_at_end = 0;
     while (current_tick() < end) {
         wait_ms(CONFIRM_POLL_MS);
         DWORD game = new_java_process();
@@ -171,10 +188,13 @@ static int confirm_press(HWND window, const PlayTarget* target)
         polls++;
         if (polls <= CONFIRM_BLIND_POLLS)
             continue;
-        if (!target_still_there(window, target))
+        if (target_seen(window, target) == TARGET_GONE)
             return 1;
+        looked_at_end = current_tick() >= end;
     }
-    return new_java_process() != 0 || window_gone(window) || !target_still_there(window, target);
+    if (new_java_process() != 0 || window_gone(window))
+        return 1;
+    return !looked_at_end && target_seen(window, target) == TARGET_GONE;
 }
 
 int press_target(HWND window, const PlayTarget* target)
