@@ -22,8 +22,19 @@ int pressed_element = -1;
 ChromiumHabits habit_options;
 HabitState habits;
 
+void (*log_hook)(const char* line) = nullptr;
+
 void log_line(const char* format, ...)
 {
+    if (log_hook) {
+        char line[4096];
+        va_list values;
+        va_start(values, format);
+        vsnprintf(line, sizeof line, format, values);
+        va_end(values);
+        log_hook(line);
+        return;
+    }
     if (!settings.log_path[0])
         return;
     FILE* log = _wfopen(settings.log_path, L"a");

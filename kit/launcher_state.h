@@ -45,4 +45,7 @@ extern HabitState habits;
 
 // One line to --log's file, if given; the file is opened for each line so
 // that a reader sees it at once and a hung or killed launcher loses nothing.
+// A host that runs the launcher in its own process gets each line through
+// `log_hook` instead, when it sets one.
 void log_line(const char* format, ...);
+extern void (*log_hook)(const char* line);
