@@ -5,6 +5,7 @@
 #include "uia/ui_route.h"
 
 #include <algorithm>
+#include <string.h>
 
 // Every object the double hands out: counted references, kept until freed so
 // that a Release too many is seen as a count and not as a crash.
@@ -71,6 +72,14 @@ ULONG release(UiaObject* object)
     }
     return object->refs;
 }
+
+void refresh_world(UiaDouble* d)
+{
+    if (d->world.refresh)
+        d->world.refresh();
+}
+
+const HRESULT ELEMENT_NOT_AVAILABLE = (HRESULT)0x80040201;  // UIA_E_ELEMENTNOTAVAILABLE
 
 // Gives `value` or the fault: 1 when the caller goes on making the object.
 int apply_fault(UiaFault fault, HRESULT* result)
@@ -171,27 +180,38 @@ public:
     NOT_USED(put_AutomationElementMode, enum AutomationElementMode)
 };
 
+// An action on a node by a pattern made in `generation`: the world's, when
+// there is one, else the node's scripted result.
+HRESULT act_on_node(UiaDouble* d, int node, int generation, int action, HRESULT scripted)
+{
+    refresh_world(d);
+    if (d->nodes[node].generation != generation || !d->nodes[node].in_tree)
+        return ELEMENT_NOT_AVAILABLE;
+    Sleep(d->nodes[node].action_ms);
+    return d->world.act ? d->world.act(node, action) : scripted;
+}
+
 class DoubleInvokePattern : public DoubleObject<IUIAutomationInvokePattern> {
 public:
     int node = 0;
+    int generation = 0;
     HRESULT STDMETHODCALLTYPE Invoke() override
     {
         record(owner, "Invoke");
         owner->nodes[node].invoke_calls++;
-        Sleep(owner->nodes[node].action_ms);
-        return owner->nodes[node].invoke_result;
+        return act_on_node(owner, node, generation, UIA_ACT_INVOKE, owner->nodes[node].invoke_result);
     }
 };
 
 class DoubleSelectionItemPattern : public DoubleObject<IUIAutomationSelectionItemPattern> {
 public:
     int node = 0;
+    int generation = 0;
     HRESULT STDMETHODCALLTYPE Select() override
     {
         record(owner, "Select");
         owner->nodes[node].select_calls++;
-        Sleep(owner->nodes[node].action_ms);
-        return owner->nodes[node].select_result;
+        return act_on_node(owner, node, generation, UIA_ACT_SELECT, owner->nodes[node].select_result);
     }
     NOT_USED(AddToSelection)
     NOT_USED(RemoveFromSelection)
@@ -204,12 +224,13 @@ public:
 class DoubleLegacyPattern : public DoubleObject<IUIAutomationLegacyIAccessiblePattern> {
 public:
     int node = 0;
+    int generation = 0;
     HRESULT STDMETHODCALLTYPE DoDefaultAction() override
     {
         record(owner, "DoDefaultAction");
         owner->nodes[node].default_action_calls++;
-        Sleep(owner->nodes[node].action_ms);
-        return owner->nodes[node].default_action_result;
+        return act_on_node(owner, node, generation, UIA_ACT_DEFAULT_ACTION,
+                           owner->nodes[node].default_action_result);
     }
 
     // Not used by the tool.
@@ -260,9 +281,11 @@ public:
 class DoubleElement : public DoubleObject<IUIAutomationElement> {
 public:
     int node = 0;
+    int generation = 0;
     unsigned cached = 0;   // cache_bit of each property fetched with it
 
     UiaNode& n() { return owner->nodes[node]; }
+    int stale() { return n().generation != generation || !n().in_tree; }
 
     HRESULT STDMETHODCALLTYPE FindAll(enum TreeScope scope, IUIAutomationCondition* condition,
                                       IUIAutomationElementArray** found) override
@@ -326,21 +349,45 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_CurrentIsEnabled(BOOL* value) override
     {
-        return flag(value, n().enabled, "get_CurrentIsEnabled", 1);
+        return state(value, n().enabled, "get_CurrentIsEnabled", 1);
     }
     HRESULT STDMETHODCALLTYPE get_CachedIsEnabled(BOOL* value) override
     {
-        return flag(value, n().enabled, "get_CachedIsEnabled",
-                    cached & cache_bit(UIA_IsEnabledPropertyId));
+        return state(value, n().enabled, "get_CachedIsEnabled",
+                     cached & cache_bit(UIA_IsEnabledPropertyId));
     }
     HRESULT STDMETHODCALLTYPE get_CurrentIsOffscreen(BOOL* value) override
     {
-        return flag(value, n().offscreen, "get_CurrentIsOffscreen", 1);
+        return state(value, n().offscreen, "get_CurrentIsOffscreen", 1);
     }
     HRESULT STDMETHODCALLTYPE get_CachedIsOffscreen(BOOL* value) override
     {
-        return flag(value, n().offscreen, "get_CachedIsOffscreen",
-                    cached & cache_bit(UIA_IsOffscreenPropertyId));
+        return state(value, n().offscreen, "get_CachedIsOffscreen",
+                     cached & cache_bit(UIA_IsOffscreenPropertyId));
+    }
+    HRESULT STDMETHODCALLTYPE FindFirst(enum TreeScope scope, IUIAutomationCondition* condition,
+                                        IUIAutomationElement** found) override
+    {
+        record(owner, "FindFirst");
+        if (!found)
+            return E_POINTER;
+        *found = nullptr;
+        if (scope != TreeScope_Children || !is_true_condition(condition))
+            return E_INVALIDARG;
+        refresh_world(owner);
+        if (owner->faults.find_first != UIA_OK) {
+            HRESULT result;
+            apply_fault(owner->faults.find_first, &result);
+            return result;
+        }
+        if (stale())
+            return ELEMENT_NOT_AVAILABLE;
+        for (int child : n().children)
+            if (owner->nodes[child].in_tree) {
+                *found = make_element_object(owner, child, 0);
+                break;
+            }
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_CurrentLocalizedControlType(BSTR* value) override
     {
@@ -356,7 +403,6 @@ public:
     // Not used by the tool.
     NOT_USED(SetFocus)
     NOT_USED(GetRuntimeId, SAFEARRAY**)
-    NOT_USED(FindFirst, enum TreeScope, IUIAutomationCondition*, IUIAutomationElement**)
     NOT_USED(FindFirstBuildCache, enum TreeScope, IUIAutomationCondition*,
              IUIAutomationCacheRequest*, IUIAutomationElement**)
     NOT_USED(BuildUpdatedCache, IUIAutomationCacheRequest*, IUIAutomationElement**)
@@ -435,21 +481,43 @@ private:
             return E_INVALIDARG;
         if (n().getters_fail)
             return E_FAIL;
+        // A cached value was read with the element: only current reads go
+        // to the page as it is now.
+        if (strncmp(method, "get_Current", 11) == 0) {
+            refresh_world(owner);
+            if (stale())
+                return ELEMENT_NOT_AVAILABLE;
+        }
         return S_OK;
     }
     HRESULT name(BSTR* value, const char* method, unsigned available)
     {
         HRESULT result = check_getter(value, method, available);
-        if (result == S_OK)
+        if (result == S_OK) {
             *value = n().name_is_null ? nullptr : SysAllocString(n().name.c_str());
+            if (owner->world.read)
+                owner->world.read(node, UIA_NamePropertyId);
+        }
         return result;
     }
     HRESULT control_type(CONTROLTYPEID* value, const char* method, unsigned available)
     {
         HRESULT result = check_getter(value, method, available);
-        if (result == S_OK)
+        if (result == S_OK) {
             *value = n().control_type;
+            if (owner->world.read)
+                owner->world.read(node, UIA_ControlTypePropertyId);
+        }
         return result;
+    }
+    // IsEnabled and IsOffscreen, which some clients never read.
+    HRESULT state(BOOL* value, BOOL state, const char* method, unsigned available)
+    {
+        if (owner->states_unread) {
+            record(owner, method);
+            return E_NOTIMPL;
+        }
+        return flag(value, state, method, available);
     }
     HRESULT rectangle(RECT* value, const char* method, unsigned available)
     {
@@ -468,6 +536,8 @@ private:
     void add_descendants(int parent, std::vector<int>* out)
     {
         for (int child : owner->nodes[parent].children) {
+            if (!owner->nodes[child].in_tree)
+                continue;
             out->push_back(child);
             add_descendants(child, out);
         }
@@ -485,6 +555,9 @@ private:
                 *found = nullptr;
             return result;
         }
+        refresh_world(owner);
+        if (stale())
+            return ELEMENT_NOT_AVAILABLE;
         DoubleElementArray* array = make_object<DoubleElementArray>(owner);
         if (!owner->faults.empty_arrays)
             add_descendants(node, &array->nodes);
@@ -503,6 +576,7 @@ DoubleElement* make_element_object(UiaDouble* d, int node, unsigned cached)
 {
     DoubleElement* element = make_object<DoubleElement>(d);
     element->node = node;
+    element->generation = d->nodes[node].generation;
     element->cached = cached;
     return element;
 }
@@ -538,12 +612,16 @@ HRESULT DoubleElement::GetCurrentPatternAs(PATTERNID pattern, REFIID iid, void**
         return result;
     }
     *out = nullptr;
+    refresh_world(owner);
+    if (stale())
+        return ELEMENT_NOT_AVAILABLE;
     if (pattern == UIA_InvokePatternId) {
         if (!IsEqualIID(iid, IID_IUIAutomationInvokePattern))
             return E_INVALIDARG;
         if (n().has_invoke) {
             DoubleInvokePattern* made = make_object<DoubleInvokePattern>(owner);
             made->node = node;
+            made->generation = generation;
             *out = static_cast<IUIAutomationInvokePattern*>(made);
         }
     } else if (pattern == UIA_LegacyIAccessiblePatternId) {
@@ -552,6 +630,7 @@ HRESULT DoubleElement::GetCurrentPatternAs(PATTERNID pattern, REFIID iid, void**
         if (n().has_legacy) {
             DoubleLegacyPattern* made = make_object<DoubleLegacyPattern>(owner);
             made->node = node;
+            made->generation = generation;
             *out = static_cast<IUIAutomationLegacyIAccessiblePattern*>(made);
         }
     } else if (pattern == UIA_SelectionItemPatternId) {
@@ -560,6 +639,7 @@ HRESULT DoubleElement::GetCurrentPatternAs(PATTERNID pattern, REFIID iid, void**
         if (n().has_selection_item) {
             DoubleSelectionItemPattern* made = make_object<DoubleSelectionItemPattern>(owner);
             made->node = node;
+            made->generation = generation;
             *out = static_cast<IUIAutomationSelectionItemPattern*>(made);
         }
     }
@@ -589,8 +669,13 @@ public:
             return E_POINTER;
         if (from < 0)
             return E_INVALIDARG;
+        refresh_world(owner);
         const UiaNode& node = owner->nodes[from];
-        return step(node.first_child_fault, node.children.empty() ? -1 : node.children[0], child);
+        int first = -1;
+        for (int candidate : node.children)
+            if (first < 0 && owner->nodes[candidate].in_tree)
+                first = candidate;
+        return step(node.first_child_fault, first, child);
     }
     HRESULT STDMETHODCALLTYPE GetNextSiblingElement(IUIAutomationElement* element,
                                                     IUIAutomationElement** sibling) override
@@ -601,12 +686,14 @@ public:
             return E_POINTER;
         if (from < 0)
             return E_INVALIDARG;
+        refresh_world(owner);
         const UiaNode& node = owner->nodes[from];
         int next = -1;
         if (node.parent >= 0) {
             const std::vector<int>& siblings = owner->nodes[node.parent].children;
-            if (node.index_in_parent + 1 < (int)siblings.size())
-                next = siblings[node.index_in_parent + 1];
+            for (size_t i = (size_t)node.index_in_parent + 1; i < siblings.size() && next < 0; i++)
+                if (owner->nodes[siblings[i]].in_tree)
+                    next = siblings[i];
         }
         return step(node.next_sibling_fault, next, sibling);
     }
@@ -656,6 +743,7 @@ public:
         HRESULT result;
         if (!give(owner->faults.element_from_handle, (void**)element, &result))
             return result;
+        refresh_world(owner);
         *element = make_element_object(owner, UIA_WINDOW_NODE, 0);
         return S_OK;
     }
@@ -813,7 +901,7 @@ const wchar_t* localized_type_of(int control_type)
 }  // namespace
 
 UiaDouble::UiaDouble()
-    : faults{}, unimplemented_calls(0), cache_tree_filter_is_true(0), last_window(nullptr),
+    : faults{}, states_unread(0), unimplemented_calls(0), cache_tree_filter_is_true(0), last_window(nullptr),
       live_objects(0), outstanding_refs(0), over_releases(0), automation_object(nullptr)
 {
     UiaNode window{};
@@ -823,6 +911,7 @@ UiaDouble::UiaDouble()
     window.localized_type = localized_type_of(UIA_WindowControlTypeId);
     window.rect = RECT{100, 80, 1100, 780};
     window.enabled = TRUE;
+    window.in_tree = 1;
     nodes.push_back(window);
 }
 
@@ -846,6 +935,7 @@ int add_node(UiaDouble& d, int parent, const wchar_t* name, int control_type, RE
     node.rect = rect;
     node.enabled = TRUE;
     node.offscreen = FALSE;
+    node.in_tree = 1;
     int index = (int)d.nodes.size();
     node.index_in_parent = (int)d.nodes[parent].children.size();
     d.nodes[parent].children.push_back(index);

@@ -32,6 +32,17 @@
 // their out-values alone. Cached getters succeed only on elements that came
 // from FindAllBuildCache and only for properties that its request carried.
 //
+// A world behind the double. A test that serves a changing page (on virtual
+// time) sets d.world: `refresh` runs before the tree is read (the nodes as
+// the page is now: in_tree, generation, states), `read` on each Name or
+// ControlType read, `act` for each Invoke, Select and DoDefaultAction on an
+// element still current (its result is the action's). A node not in_tree
+// is skipped by searches and walkers, with its subtree. An element made
+// while its node had another generation is stale: its getters, patterns and
+// actions answer UIA_E_ELEMENTNOTAVAILABLE, as a re-rendered page's do.
+// d.states_unread makes IsEnabled and IsOffscreen getters answer E_NOTIMPL
+// (Wine 10's client), so the tool's presets stand.
+//
 // Records. call_count(d, "GetElement") counts calls by method name (the
 // interface's own names; the LegacyIAccessible pattern's are prefixed
 // "Legacy."). Methods the tool has no use for return E_NOTIMPL and are counted
@@ -46,6 +57,7 @@
 
 #include "uia/uia_client.h"
 
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -85,6 +97,9 @@ struct UiaNode {
     UiaFault pattern_fault;      // GetCurrentPatternAs on this node
     DWORD action_ms;             // each action takes this long: a launcher slow to answer
 
+    int in_tree;                 // 1 (add_node): searches and walkers see it
+    int generation;              // elements of another generation are stale
+
     // Tree steps starting from this node.
     UiaFault parent_fault;
     UiaFault first_child_fault;
@@ -106,11 +121,20 @@ struct UiaFaults {
     UiaFault raw_view_walker;      // get_RawViewWalker
     UiaFault create_tree_walker;   // CreateTreeWalker
     UiaFault control_view_walker;  // get_ControlViewWalker
+    UiaFault find_first;           // FindFirst (children of an element)
     int empty_arrays;              // both searches give arrays of length 0
     std::map<int, UiaFault> get_element;  // GetElement at these indices
 };
 
 struct UiaObject;
+
+enum UiaAction { UIA_ACT_INVOKE, UIA_ACT_SELECT, UIA_ACT_DEFAULT_ACTION };
+
+struct UiaWorld {
+    std::function<void()> refresh;
+    std::function<void(int node, PROPERTYID property)> read;
+    std::function<HRESULT(int node, int action)> act;  // a UiaAction
+};
 
 struct UiaDouble {
     UiaDouble();
@@ -120,6 +144,8 @@ struct UiaDouble {
 
     std::vector<UiaNode> nodes;
     UiaFaults faults;
+    UiaWorld world;
+    int states_unread;
 
     // Records of the calls made.
     std::map<std::string, int, std::less<>> calls;
