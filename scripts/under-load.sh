@@ -1,18 +1,33 @@
 #!/usr/bin/env bash
-# Runs a command while two busy processes load both cores of the machine, as
-# a new machine's set-up or a second test run would: does a verdict hold
-# when the tests get less of the processor than they are used to?
-#   scripts/under-load.sh COMMAND [ARGS...]
-# e.g. the four Wine 10 entries, ten times in a row:
-#   scripts/under-load.sh ctest --preset mingw \
+# Runs a command while busy processes (two by default) load both cores of
+# the machine, as a new machine's set-up or a second test run would: does a
+# verdict hold when the tests get less of the processor than they are used to?
+#   scripts/under-load.sh [-n N] COMMAND [ARGS...]
+# e.g. the four Wine 10 entries, ten times in a row, under four busy processes:
+#   scripts/under-load.sh -n 4 ctest --preset mingw \
 #     -R '^(uia_route|uia_route_chromium|replay_scan|uia_hung_launcher)$' --repeat until-fail:10
-# KV6_LOAD_PROCESSES: how many busy processes (default 2). They are ended by
-# their process ids on every way out (the command's end, Ctrl-C, a kill);
-# they also get SIGTERM from the kernel should this script itself be killed
-# with SIGKILL. The exit code is the command's.
+# -n N, or KV6_LOAD_PROCESSES=N: how many busy processes (1 to 64; -n wins).
+# They are ended by their process ids on every way out (the command's end,
+# Ctrl-C, a kill); they also get SIGTERM from the kernel should this script
+# itself be killed with SIGKILL. The exit code is the command's.
 set -u
+usage="usage: scripts/under-load.sh [-n N] COMMAND [ARGS...]"
+count="${KV6_LOAD_PROCESSES:-2}"
+if [ "${1:-}" = -n ]; then
+  count="${2:-}"
+  shift 2 2>/dev/null || shift $#
+fi
+[ "${1:-}" = -- ] && shift
+case "$count" in
+  '' | *[!0-9]*) count=0 ;;
+esac
+if [ "$count" -lt 1 ] || [ "$count" -gt 64 ]; then
+  echo "under-load: the number of busy processes must be 1 to 64" >&2
+  echo "$usage" >&2
+  exit 1
+fi
 if [ $# -eq 0 ]; then
-  echo "usage: scripts/under-load.sh COMMAND [ARGS...]" >&2
+  echo "$usage" >&2
   exit 1
 fi
 
@@ -45,7 +60,7 @@ deathsig=()
 if setpriv --help 2>/dev/null | grep -q -- --pdeathsig; then
   deathsig=(setpriv --pdeathsig TERM --)
 fi
-for _ in $(seq 1 "${KV6_LOAD_PROCESSES:-2}"); do
+for _ in $(seq 1 "$count"); do
   "${deathsig[@]}" yes >/dev/null </dev/null &
   busy+=($!)
 done

@@ -83,7 +83,7 @@ double seconds_since(const timespec& start)
 
 FuzzRun fuzz_run(const char* save_path)
 {
-    FuzzRun run = {1, 0, 100000, 0, save_path};
+    FuzzRun run = {1, 0, 100000, save_path};
     return run;
 }
 
@@ -93,8 +93,6 @@ int read_fuzz_option(FuzzRun* run, const char* option, const char* value)
         run->seed = strtoull(value, nullptr, 10);
     else if (!strcmp(option, "--inputs"))
         run->end = strtoull(value, nullptr, 10);
-    else if (!strcmp(option, "--seconds"))
-        run->seconds = atof(value);
     else if (!strcmp(option, "--only")) {
         run->first = strtoull(value, nullptr, 10);
         run->end = run->first + 1;

@@ -26,14 +26,14 @@ void save_current_input();
 
 double seconds_since(const timespec& start);
 
-// The options every fuzzer takes: --seed N, --inputs N, --seconds S (a time
-// limit, 0 for none), --only I (that input alone) and --save FILE. The
-// inputs tried: [first, end) (the last of --inputs and --only decides).
+// The options every fuzzer takes: --seed N, --inputs N, --only I (that
+// input alone) and --save FILE. The inputs tried: [first, end) (the last of
+// --inputs and --only decides), all of them: no time limit, so a run's
+// coverage does not depend on the machine.
 struct FuzzRun {
     unsigned long long seed;
     unsigned long long first;
     unsigned long long end;
-    double seconds;
     const char* save_path;
 };
 

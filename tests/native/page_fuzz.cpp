@@ -9,7 +9,7 @@
 // alone, so `--only i` replays it. A crash or sanitizer report ends the run
 // and saves the input (with abort_on_error=1 in ASAN_OPTIONS and
 // UBSAN_OPTIONS, as scripts/native-checks.sh sets them).
-//   page_fuzz [--seed N] [--inputs N] [--seconds S] [--only I] [--save FILE] SEED_FILE...
+//   page_fuzz [--seed N] [--inputs N] [--only I] [--save FILE] SEED_FILE...
 #include "page.h"
 #include "page_twins.h"
 #include "fuzz_harness.h"
@@ -332,7 +332,7 @@ int main(int argc, char** argv)
         seeds.push_back(text);
     }
     if (seeds.empty()) {
-        fprintf(stderr, "usage: page_fuzz [--seed N] [--inputs N] [--seconds S] [--only I] [--save FILE] SEED_FILE...\n");
+        fprintf(stderr, "usage: page_fuzz [--seed N] [--inputs N] [--only I] [--save FILE] SEED_FILE...\n");
         return 2;
     }
     watch_input("page fuzz", run.save_path);
@@ -342,8 +342,6 @@ int main(int argc, char** argv)
     unsigned long long tried = 0, bytes = 0;
     int met[PAGE_PROBLEM_KINDS] = {};
     for (unsigned long long index = run.first; index < run.end; index++) {
-        if (run.seconds > 0 && (index & 63) == 0 && seconds_since(start) > run.seconds)
-            break;
         std::string input = make_input(seed, index, seeds);
         set_current_input(&input, index);
         Page page;

@@ -10,7 +10,7 @@
 // too, and now and then a sparse file past the size bound, which must be
 // refused unread. Input i of seed s is made from (s, i) alone, so `--only i`
 // replays it. A crash or sanitizer report ends the run and saves the input.
-//   picture_fuzz [--seed N] [--inputs N] [--seconds S] [--only I] [--save FILE] [--scratch FILE]
+//   picture_fuzz [--seed N] [--inputs N] [--only I] [--save FILE] [--scratch FILE]
 #include "page_picture.h"
 #include "fuzz_harness.h"
 
@@ -198,7 +198,7 @@ int main(int argc, char** argv)
         const char* value = i + 1 < argc ? argv[i + 1] : "0";
         if (!read_fuzz_option(&run, argv[i], value)) {
             if (strcmp(argv[i], "--scratch")) {
-                fprintf(stderr, "usage: picture_fuzz [--seed N] [--inputs N] [--seconds S] [--only I] [--save FILE] [--scratch FILE]\n");
+                fprintf(stderr, "usage: picture_fuzz [--seed N] [--inputs N] [--only I] [--save FILE] [--scratch FILE]\n");
                 return 2;
             }
             scratch = value;
@@ -212,8 +212,6 @@ int main(int argc, char** argv)
     unsigned long long tried = 0, bytes = 0, through_files = 0, sparse = 0;
     unsigned long long verdicts[PICTURE_SHORT + 1] = {};
     for (unsigned long long index = run.first; index < run.end; index++) {
-        if (run.seconds > 0 && (index & 63) == 0 && seconds_since(start) > run.seconds)
-            break;
         std::string input = make_input(seed, index);
         set_current_input(&input, index);
         PageBackground read = PageBackground();

@@ -10,20 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "support/run_bounds.h"
 #include "support/simulated_launcher.h"
 #include "support/tool_run.h"
 
 enum SoakCommand { PRESS, FIND, SHOW, MINIMIZE, DUMP, COMMAND_COUNT };
 extern const char* const COMMAND_WORDS[COMMAND_COUNT];
 
-// How long a run may go on past its normal end: the tool gives up on a busy
-// or hung launcher within this. A dump has one bound for the whole run.
-const int RUN_END_BOUND_MS = 8000;
-const int DUMP_BOUND_MS = 40000;
-// The normal end of a press that found a target: each press method is
-// confirmed for up to 4.5 s, then a 12 s watch after a confirmed press.
-const int PRESS_METHOD_MS = 4500;
-const int WATCH_MS = 12000;
+// How long a run may take: support/run_bounds.h.
 const int HARD_LIMIT_MS = 70000;  // a tool that runs this long is ended
 const int MAX_FAULTS = 16;
 

@@ -90,6 +90,7 @@ ChildResult run_program(const std::wstring& program, const std::vector<std::wstr
     ChildResult result{-1, 0, std::string()};
     PROCESS_INFORMATION process;
     HANDLE read_end = nullptr;
+    result.ticks.started = result.ticks.ended = GetTickCount64();
     if (!start_program(program, arguments, &process, &read_end))
         return result;
     CloseHandle(process.hThread);
@@ -105,6 +106,8 @@ ChildResult run_program(const std::wstring& program, const std::vector<std::wstr
             if (!ReadFile(read_end, chunk, available < sizeof chunk ? available : sizeof chunk, &got, nullptr))
                 break;
             result.output.append(chunk, got);
+            if (!result.ticks.first_line && result.output.find('\n') != std::string::npos)
+                result.ticks.first_line = GetTickCount64();
             continue;
         }
         if (GetTickCount64() > deadline) {
@@ -119,6 +122,7 @@ ChildResult run_program(const std::wstring& program, const std::vector<std::wstr
     DWORD code = (DWORD)-1;
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hProcess);
+    result.ticks.ended = GetTickCount64();
     result.exit_code = result.timed_out ? -1 : (int)code;
     return result;
 }

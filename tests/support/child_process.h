@@ -6,10 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "support/run_bounds.h"
+
 struct ChildResult {
     int exit_code;        // -1 when the program could not start or timed out
     int timed_out;        // 1 when it was ended after the time limit
     std::string output;   // everything it wrote to standard output
+    RunTicks ticks = {};  // its start, first line and end, for its bounds
 };
 
 // Full path of a file next to the running test program.

@@ -9,6 +9,7 @@ ToolRun run_tool_watched(const std::vector<std::wstring>& arguments, long long l
     PROCESS_INFORMATION process;
     HANDLE out_read = nullptr, err_read = nullptr;
     ULONGLONG start = GetTickCount64();
+    run.ticks.started = run.ticks.ended = start;
     if (!start_program(build_path(L"KestrovV6-Play.exe"), arguments, &process, &out_read, &err_read))
         return run;
     HANDLE pipes[2] = {out_read, err_read};
@@ -16,7 +17,8 @@ ToolRun run_tool_watched(const std::vector<std::wstring>& arguments, long long l
     size_t line_start = 0;
     int ended = 0;
     for (int open = 2; open > 0;) {
-        long long now = (long long)(GetTickCount64() - start);
+        ULONGLONG tick = GetTickCount64();
+        long long now = (long long)(tick - start);
         if (on_tick)
             on_tick(now);
         if (now > limit_ms && !ended) {
@@ -45,6 +47,8 @@ ToolRun run_tool_watched(const std::vector<std::wstring>& arguments, long long l
             std::string text = run.output.substr(line_start, end - line_start);
             if (!text.empty() && text.back() == '\r')
                 text.pop_back();
+            if (run.lines.empty())
+                run.ticks.first_line = tick;
             run.lines.push_back(text);
             run.line_ms.push_back(now);
             if (on_line)
@@ -59,6 +63,7 @@ ToolRun run_tool_watched(const std::vector<std::wstring>& arguments, long long l
     run.exit_code = (int)code;
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
-    run.wall_ms = (long long)(GetTickCount64() - start);
+    run.ticks.ended = GetTickCount64();
+    run.wall_ms = (long long)(run.ticks.ended - start);
     return run;
 }

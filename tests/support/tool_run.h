@@ -9,12 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "support/run_bounds.h"
+
 struct ToolRun {
     int exit_code;  // -1 when it could not start; 0xDEAD when it was ended at the limit
     std::string output, errors;
     std::vector<std::string> lines;  // without their CR LF
     std::vector<long long> line_ms;  // when each line came, from the start
-    long long wall_ms;
+    long long wall_ms;               // from the process start to its end
+    RunTicks ticks = {};             // its start, first line and end, for its bounds
 };
 
 // Called for each line as it arrives (line, ms since the start).
