@@ -83,19 +83,6 @@ int place_picture(const wchar_t* picture, const wchar_t* temporary, int shot_wri
     return shot_written == 0;
 }
 
-// "LEFT TOP WIDTH HEIGHT" of the window's client area on screen, or 0 when
-// there is no window (any more).
-int client_rectangle(HWND window, char* out, size_t size)
-{
-    RECT client = {0, 0, 0, 0};
-    POINT origin = {0, 0};
-    if (!window || !GetClientRect(window, &client) || !ClientToScreen(window, &origin))
-        return 0;
-    snprintf(out, size, "%ld %ld %ld %ld", (long)origin.x, (long)origin.y, (long)client.right,
-             (long)client.bottom);
-    return 1;
-}
-
 }  // namespace
 
 void start_diagnosis(int argc, wchar_t** argv, const wchar_t* file)
@@ -151,25 +138,30 @@ void write_diagnosis(const char* last_line, int exit_code)
     HWND best = find_launcher_windows(&found);
     int uia = DUMP_UIA_ANSWERED;
     int shot_written = 0;
+    RECT client = {0, 0, 0, 0};
     if (best)
-        uia = dump_launcher(best, &found, diagnosis_end - DIAGNOSIS_WRITE_MS, picture_temporary, &shot_written);
+        uia = dump_launcher(best, &found, diagnosis_end - DIAGNOSIS_WRITE_MS, picture_temporary, &shot_written,
+                            &client);
     report_hook = saved_hook;
 
-    // The head: what this is, the command, where the launcher's client area
-    // was when its picture was taken.
+    // The head: what this is and the command as the tool read it.
     char head_bytes[8192];
     DiagnosisText head;
     start_diagnosis_text(&head, head_bytes, sizeof head_bytes, HEAD_CUT_NOTE);
     append_diagnosis_line(&head, "",
                           "# KestrovV6-Play diagnosis: the launcher as the run left it, and the run's own lines.");
     append_diagnosis_line(&head, "#> command ", command_line);
-    // Then the notes on the command (command_notes), then the client area.
+    // Then the notes on the command (command_notes), then where the
+    // launcher's client area was when its picture was taken.
     char place_bytes[128];
     DiagnosisText place;
     start_diagnosis_text(&place, place_bytes, sizeof place_bytes, HEAD_CUT_NOTE);
-    char client[80];
-    if (client_rectangle(best, client, sizeof client))
-        append_diagnosis_line(&place, "#> client ", client);
+    if (client.right > client.left) {
+        char client_line[80];
+        snprintf(client_line, sizeof client_line, "#> client %ld %ld %ld %ld", (long)client.left, (long)client.top,
+                 (long)(client.right - client.left), (long)(client.bottom - client.top));
+        append_diagnosis_line(&place, "", client_line);
+    }
 
     char end_bytes[1024];
     DiagnosisText end;
