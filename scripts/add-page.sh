@@ -69,9 +69,10 @@ fi
   exit 1
 }
 read -r seconds _ < <(tool_timeout "${words[@]}")
-command_text="$(grep -a -m 1 '^#> command ' "$work/player" | tr -d '\r' | tr '[:cntrl:]' '?')"
+command_text="$(grep -a -m 1 '^#> command ' "$work/player" | shown)"
 command_text="${command_text#'#> command '}"
-file_name="$(basename -- "$file" | tr '[:cntrl:]' '?')"
+file_name="$(basename -- "$file")"
+file_name="$(printf '%s\n' "${file_name//[$'\r\n']/?}" | shown)"
 
 # An outcome "LINE; LINE; exit N" as a "#!" line's value: "LINE; LINE exit N".
 stated() {
@@ -179,4 +180,4 @@ if ! (set -o noclobber && cat "$work/$name.page" >"$page") 2>/dev/null; then
   exit 1
 fi
 echo "add-page: added $page$([ -f "$work/$name.bmp" ] && echo " and $name.bmp")"
-sed -n '/^#!/p' "$page"
+sed -n '/^#!/p' "$page" | shown

@@ -69,12 +69,6 @@ for program in MinecraftLauncher.exe KestrovV6-Play.exe; do
   fi
 done
 
-# Text of a player's file as the terminal shows it: control characters (its
-# escapes among them) as '?', line ends kept.
-shown() {
-  LC_ALL=C tr '\000-\010\013\014\016-\037\177' '?'
-}
-
 # The page and the picture come from a player: everything below reads them
 # as data, never as shell, and writes only into this scratch folder. Wine 10
 # sees the host only through the folders tools/wine10-run lays into its root
@@ -97,7 +91,7 @@ player_words=()
 if [ $# -eq 0 ] && grep -a -q '^#> command ' "$player"; then
   if ! read_player_command "$player" player_words || [ ${#player_words[@]} -eq 0 ] ||
     [[ "${player_words[0]}" != find && "${player_words[0]}" != press ]]; then
-    echo "replay: the diagnosis's command is no find or press: $(grep -a -m 1 '^#> command ' "$player" | tr -d '\r' | shown)" >&2
+    echo "replay: the diagnosis's command is no find or press: $(grep -a -m 1 '^#> command ' "$player" | shown)" >&2
     exit 1
   fi
   replay_words player_words kept_words left_words
@@ -107,7 +101,7 @@ if [ $# -eq 0 ] && grep -a -q '^#> command ' "$player"; then
   set -- "${kept_words[@]}"
 fi
 [ $# -gt 0 ] || set -- find --timeout 15
-player_scan="$(grep -m 1 -a '^SCAN ' "$player" | tr -d '\r')"
+player_scan="$(grep -m 1 -a '^SCAN ' "$player" | sed 's/\r$//')"
 
 # A launcher that stopped answering before its tree was read leaves a
 # diagnosis without element lines: serve its window alone, placed and named
@@ -212,7 +206,7 @@ fi
 
 # What the reader could not type, and a picture it refused, as the launcher
 # logged them on loading.
-tr -d '\r' <"$work/launcher.log" | grep -a -E '^(UNKNOWN|UNTYPED|PICTURE) ' | shown
+shown <"$work/launcher.log" | grep -a -E '^(UNKNOWN|UNTYPED|PICTURE) '
 if [ "$cut_short" = 1 ]; then
   echo "REPLAY the player's diagnosis was cut short: $reason; the replay's launcher stops answering at once" | shown
 elif [ "$diagnosis" = 1 ] && reason="$(out_of_time_reason "$player")"; then

@@ -101,8 +101,20 @@ find|--profile|--diagnose|--diagnose	find|--profile|--diagnose	--diagnose
 find|--hide|--hide|--frobnicate	find|--hide|--hide	--frobnicate
 find|--diagnose|--hide|--timeout|5	find|--timeout|5	--diagnose|--hide
 ROWS
-    [ "$(printable_words --shot "a b" "" $'\e[2J' "x")" = '--shot "a b" "" ?[2J x' ] ||
-        fail "left-out words are printed with control characters as '?': $(printable_words --shot "a b" "" $'\e[2J' "x")"
+    # What the replay prints of a player's bytes: every control character as
+    # '?' (a carriage return, C1 as UTF-8 writes it, bytes that are no
+    # UTF-8), in any locale; a line's CR LF end is a line end.
+    got="$(LC_ALL=C; printable_words --shot "a b" "" $'\e[2J' "x" $'c\rr' $'\xc2\x9b2J' $'l\nf')"
+    [ "$got" = '--shot "a b" "" ?[2J x c?r ?2J l?f' ] ||
+        fail "left-out words are printed with control characters as '?': $got"
+    got="$(printf 'a\rb\xc2\x9bc\xe2\x82\xac\x9b\xc3\r\nd\te\x7f\r\n' | shown)"
+    [ "$got" = $'a?b?c\xe2\x82\xac??\nd?e?' ] || fail "shown: $(printf '%s' "$got" | od -c | head -n 3)"
+    # A diagnosis head with a word cut and its note reads as its words.
+    printf '#> command find --profile %s --hide\r\n# word 3 of the command was cut: 1023 of its 2000 UTF-8 bytes are kept\r\n' \
+        "$(printf '%01023d' 0)" >"$errors.diagnosis"
+    read_player_command "$errors.diagnosis" words && [ ${#words[@]} = 4 ] && [ ${#words[2]} = 1023 ] ||
+        fail "a head with a cut word reads as its words (${#words[@]} words)"
+    rm -f "$errors.diagnosis"
 
     # Where the player's client area was. A row: the diagnosis's lines ("|"
     # between them), the picture's width and height ("-" for none), what
