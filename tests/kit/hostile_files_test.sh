@@ -5,7 +5,8 @@
 # add-page must say; after all of them, nothing was written outside the
 # scratch folders (a canary in a watched folder, which the player's command
 # names) and nothing ran as shell (names, command words and paths that would
-# touch a marker if a shell read them).
+# touch a marker if a shell read them). Control characters in the names the
+# simulator logs show as '?'.
 #   hostile_files_test.sh BUILD_FOLDER
 # Exit code 127 (skipped) when there is no Wine 10 root.
 set -u
