@@ -9,8 +9,9 @@
 #   - the Wine 10 find outcome, from a replay of the page as the corpus test
 #     runs it (`find --timeout N`, no other option), and the time-out that
 #     replay gave the tool; "both" when it is the Windows one;
-#   - a chromium find line when the replay with the simulator's --chromium
-#     gives another.
+#   - a chromium find line when a replay with the simulator's --chromium
+#     gives another: the tool's find with that time-out against a launcher
+#     started anew, as the corpus test runs it (no dump before it).
 # The player's file is data: nothing of it reaches a shell, and its own "#!"
 # lines become "# (player's) #!" comments, so that every "#!" line of the
 # page is add-page's. It never overwrites a page or a picture.
@@ -69,9 +70,10 @@ fi
   exit 1
 }
 read -r seconds _ < <(tool_timeout "${words[@]}")
-command_text="$(grep -a -m 1 '^#> command ' "$work/player" | tr -d '\r' | tr '[:cntrl:]' '?')"
+command_text="$(grep -a -m 1 '^#> command ' "$work/player" | shown)"
 command_text="${command_text#'#> command '}"
-file_name="$(basename -- "$file" | tr '[:cntrl:]' '?')"
+file_name="$(basename -- "$file")"
+file_name="$(printf '%s\n' "${file_name//[$'\r\n']/?}" | shown)"
 
 # An outcome "LINE; LINE; exit N" as a "#!" line's value: "LINE; LINE exit N".
 stated() {
@@ -108,12 +110,14 @@ tr -d '\r' <"$work/player" | sed -e '1s/^\xef\xbb\xbf//' >"$work/text"
 theirs_stated="$(grep -a -c '^[[:space:]]*#!' "$work/text")"
 sed "s/^\\([[:space:]]*#!\\)/# (player's) \\1/" "$work/text" >"$work/body"
 
-# A replay of the page with `find --timeout SECONDS` under Wine 10: prints
-# "TIMEOUT OUTCOME", the time-out the tool got and the outcome it gave.
+# A replay of the page with `find --timeout $2` under Wine 10, the launcher
+# started with the arguments $1; with $3 = 1 the tool runs as given against
+# the launcher as it started (KV6_REPLAY_AS_GIVEN). Prints "TIMEOUT
+# OUTCOME", the time-out the tool got and the outcome it gave.
 replayed_find() {
   local output timeout
   cp "$work/body" "$work/$name.page"
-  output="$(KV6_REPLAY_LAUNCHER_ARGS="${1:-}" "$here/replay.sh" "$work/$name.page" find --timeout "$seconds" 2>&1 | tr -d '\r')"
+  output="$(KV6_REPLAY_LAUNCHER_ARGS="$1" KV6_REPLAY_AS_GIVEN="$3" "$here/replay.sh" "$work/$name.page" find --timeout "$2" 2>&1 | tr -d '\r')"
   if refused="$(grep -a -m 1 -E "^(PICTURE refused|REPLAY goes on without the picture)" <<<"$output")"; then
     echo "add-page: the picture cannot go into the corpus: $refused" >&2
     return 1
@@ -131,10 +135,12 @@ replayed_find() {
 [ "$theirs_stated" = 0 ] ||
   echo "add-page: the player's $theirs_stated \"#!\" lines are kept as \"# (player's) #!\" comments; the page's own come from the replays" >&2
 echo "add-page: replaying $name under Wine 10 (find, then find with --chromium)" >&2
-wine10="$(replayed_find)" || exit 1
-chromium="$(replayed_find --chromium)" || exit 1
+wine10="$(replayed_find "" "$seconds" 0)" || exit 1
 timeout="${wine10%% *}"
 wine10="${wine10#* }"
+# Chromium's find as uia_route_chromium runs it: a launcher started anew with
+# --chromium, whose late tree no dump has built, and the page's time-out.
+chromium="$(replayed_find --chromium "$timeout" 1)" || exit 1
 chromium="${chromium#* }"
 
 if [ "${words[0]}" = find ]; then
@@ -161,7 +167,7 @@ fi
   fi
   [ "${words[0]}" = press ] && echo "#! press windows: $(stated "$theirs")"
   if [ "$chromium" != "$wine10" ]; then
-    echo "# Chromium: the replay with the simulator's --chromium gave this instead."
+    echo "# Chromium: find --timeout $timeout on a simulator started anew with --chromium gave this instead."
     echo "#! find chromium: $(stated "$chromium")"
   fi
   cat "$work/body"
@@ -179,4 +185,4 @@ if ! (set -o noclobber && cat "$work/$name.page" >"$page") 2>/dev/null; then
   exit 1
 fi
 echo "add-page: added $page$([ -f "$work/$name.bmp" ] && echo " and $name.bmp")"
-sed -n '/^#!/p' "$page"
+sed -n '/^#!/p' "$page" | shown

@@ -1,8 +1,9 @@
 # shellcheck shell=bash
 # The replay's pure parts, sourced by scripts/replay.sh, scripts/add-page.sh
 # and the replay test: reading a player's diagnosis (its command, outcome
-# and whether it was cut short), comparing SCAN lines, and the time-out the
-# replay gives the tool. Nothing here runs Wine or writes a file.
+# and whether it was cut short), comparing SCAN lines, the time-out the
+# replay gives the tool, and what they print of a player's bytes (shown).
+# Nothing here runs Wine or writes a file.
 
 # The report lines that make an outcome: whole lines, in order.
 REPLAY_OUTCOME_WORDS='^(FOUND|PRESSED|NOTFOUND|NOT_SELECTED|LOGIN|STUCK|POPUP)'
@@ -142,17 +143,31 @@ replay_words() {
   done
 }
 
-# Words of a player's file to print on one line: control characters (a
-# terminal's escapes among them) become '?', a word with a blank or nothing
-# in it stands in double quotes.
+# A player's bytes as the replay and add-page print them, the one filter for
+# all they print of them: the carriage return that ends a line (CR LF) goes,
+# and every other control character becomes '?': C0 but the line feed (a
+# carriage return in a line would overwrite it), DEL, and C1 (U+0080 to
+# U+009F, which UTF-8 writes as C2 80 to C2 9F; U+009B is a terminal's CSI),
+# as does every byte that is no UTF-8. Read byte by byte in every locale.
+shown() {
+  PERL5OPT='' PERL_UNICODE=0 LC_ALL=C perl -pe '
+    s/\r\n\z/\n/;  # the end of a CR LF line
+    # A byte that starts no UTF-8 sequence, or one that is cut or too long:
+    s/([\x00-\x7f]|[\xc2-\xdf][\x80-\xbf]|\xe0[\xa0-\xbf][\x80-\xbf]|[\xe1-\xec\xee\xef][\x80-\xbf]{2}|\xed[\x80-\x9f][\x80-\xbf]|\xf0[\x90-\xbf][\x80-\xbf]{2}|[\xf1-\xf3][\x80-\xbf]{3}|\xf4[\x80-\x8f][\x80-\xbf]{2})|[\x80-\xff]/defined $1 ? $1 : "?"/ge;
+    s/[\x00-\x09\x0b-\x1f\x7f]|\xc2[\x80-\x9f]/?/g;  # C0 but the line feed, DEL, C1'
+}
+
+# Words of a player's file to print on one line, through shown: a word with
+# a blank or nothing in it stands in double quotes; line breaks in a word
+# show as '?' too.
 printable_words() {
   local word out=""
   for word in "$@"; do
-    word="${word//[[:cntrl:]]/?}"
-    [[ -n "$word" && "$word" != *[[:blank:]]* ]] || word="\"$word\""
+    word="${word//[$'\r\n']/?}"
+    [[ -n "$word" && "$word" != *[$' \t']* ]] || word="\"$word\""
     out+="${out:+ }$word"
   done
-  printf '%s\n' "$out"
+  printf '%s\n' "$out" | shown
 }
 
 # The player's command from a diagnosis FILE, into the array named by $2.
@@ -192,7 +207,7 @@ player_outcome() {
 cut_short_reason() {
   local reason
   grep -a '^# cut short' "$1" | grep -a -q -v 'ran out of time' || grep -a -q '^UIA stopped answering after ' "$1" || return 1
-  reason="$(grep -a -m 1 '^UIA stopped answering after ' "$1" | tr -d '\r')"
+  reason="$(grep -a -m 1 '^UIA stopped answering after ' "$1" | sed 's/\r$//')"
   echo "${reason:-the launcher stopped answering}"
 }
 
@@ -200,7 +215,7 @@ cut_short_reason() {
 # Automation part ran out of its time while the launcher still answered;
 # 1 when not.
 out_of_time_reason() {
-  grep -a -m 1 '^UIA ran out of time after [0-9]* elements' "$1" | tr -d '\r' | grep . || return 1
+  grep -a -m 1 '^UIA ran out of time after [0-9]* elements' "$1" | sed 's/\r$//' | grep . || return 1
 }
 
 # The tool's --timeout among its words (the command first), read as the tool

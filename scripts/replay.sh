@@ -22,7 +22,10 @@
 # Wine 10's client is far slower than Windows': a `find` or `press` of a
 # diagnosis or a dump gets a longer --timeout, the player's time and ten of
 # the replay's passes more (a pass timed on the `dump` above), said in a
-# "REPLAY gives the tool --timeout ..." line.
+# "REPLAY gives the tool --timeout ..." line. KV6_REPLAY_AS_GIVEN=1 runs the
+# tool as given against the launcher as it started, as the corpus tests do:
+# no dump before it (a dump builds a Chromium page's late tree for good),
+# no scan check, no longer time-out.
 # After the tool's exit code, for a diagnosis, one line says whether the
 # replay gives the player's outcome (its FOUND, PRESSED, NOTFOUND,
 # NOT_SELECTED, LOGIN, STUCK and POPUP lines and exit code).
@@ -69,12 +72,6 @@ for program in MinecraftLauncher.exe KestrovV6-Play.exe; do
   fi
 done
 
-# Text of a player's file as the terminal shows it: control characters (its
-# escapes among them) as '?', line ends kept.
-shown() {
-  LC_ALL=C tr '\000-\010\013\014\016-\037\177' '?'
-}
-
 # The page and the picture come from a player: everything below reads them
 # as data, never as shell, and writes only into this scratch folder. Wine 10
 # sees the host only through the folders tools/wine10-run lays into its root
@@ -97,7 +94,7 @@ player_words=()
 if [ $# -eq 0 ] && grep -a -q '^#> command ' "$player"; then
   if ! read_player_command "$player" player_words || [ ${#player_words[@]} -eq 0 ] ||
     [[ "${player_words[0]}" != find && "${player_words[0]}" != press ]]; then
-    echo "replay: the diagnosis's command is no find or press: $(grep -a -m 1 '^#> command ' "$player" | tr -d '\r' | shown)" >&2
+    echo "replay: the diagnosis's command is no find or press: $(grep -a -m 1 '^#> command ' "$player" | shown)" >&2
     exit 1
   fi
   replay_words player_words kept_words left_words
@@ -107,7 +104,7 @@ if [ $# -eq 0 ] && grep -a -q '^#> command ' "$player"; then
   set -- "${kept_words[@]}"
 fi
 [ $# -gt 0 ] || set -- find --timeout 15
-player_scan="$(grep -m 1 -a '^SCAN ' "$player" | tr -d '\r')"
+player_scan="$(grep -m 1 -a '^SCAN ' "$player" | sed 's/\r$//')"
 
 # A launcher that stopped answering before its tree was read leaves a
 # diagnosis without element lines: serve its window alone, placed and named
@@ -212,7 +209,7 @@ fi
 
 # What the reader could not type, and a picture it refused, as the launcher
 # logged them on loading.
-tr -d '\r' <"$work/launcher.log" | grep -a -E '^(UNKNOWN|UNTYPED|PICTURE) ' | shown
+shown <"$work/launcher.log" | grep -a -E '^(UNKNOWN|UNTYPED|PICTURE) '
 if [ "$cut_short" = 1 ]; then
   echo "REPLAY the player's diagnosis was cut short: $reason; the replay's launcher stops answering at once" | shown
 elif [ "$diagnosis" = 1 ] && reason="$(out_of_time_reason "$player")"; then
@@ -222,7 +219,8 @@ fi
 # A dump before a find or a press: its SCAN line against the player's, and
 # the time one scan takes here, from its last element line to its SCAN line
 # (the scan reads each element about ten times as often as the tree walk).
-if [[ "$1" == find || "$1" == press ]] && [ "$cut_short" = 0 ] && { [ -n "$player_scan" ] || [ "$diagnosis" = 1 ]; }; then
+if [[ "$1" == find || "$1" == press ]] && [ "$cut_short" = 0 ] && [ "${KV6_REPLAY_AS_GIVEN:-0}" != 1 ] &&
+  { [ -n "$player_scan" ] || [ "$diagnosis" = 1 ]; }; then
   tool dump | stamp_lines "$EPOCHREALTIME" >"$work/dump.out"
   scan_ms="$(awk '$2 ~ /^\[/ { last = $1 } $2 == "SCAN" { print $1 - last; exit }' "$work/dump.out")"
   # No SCAN line: the whole dump stands for a scan.

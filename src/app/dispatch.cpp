@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "app/option_words.h"
 #include "app/report.h"
 #include "app/settings.h"
 #include "diag/diagnosis.h"
@@ -52,31 +53,23 @@ void read_options(int argc, wchar_t** argv, CommandOptions* options)
     options->timeout_seconds = DEFAULT_TIMEOUT_SECONDS;
     options->shot = nullptr;
     options->diagnose = nullptr;
-    int i = 2;
-    while (i < argc) {
-        const wchar_t* word = argv[i];
-        int has_value = i + 1 < argc;
-        if (has_value && wcscmp(word, L"--profile") == 0) {
-            copy_setting(profile_name, argv[i + 1]);
-            i += 2;
-        } else if (has_value && wcscmp(word, L"--timeout") == 0) {
-            options->timeout_seconds = _wtoi(argv[i + 1]);
-            i += 2;
-        } else if (has_value && wcscmp(word, L"--shot") == 0) {
-            options->shot = argv[i + 1];
-            i += 2;
-        } else if (has_value && wcscmp(word, L"--diagnose") == 0) {
-            options->diagnose = argv[i + 1];
-            i += 2;
-        } else if (wcscmp(word, L"--hide") == 0) {
+    int words = 1;
+    for (int i = 2; i < argc; i += words) {
+        int kind = OPTION_NONE;
+        words = read_option_at(argc, argv, i, &kind);
+        const wchar_t* value = words == 2 ? argv[i + 1] : nullptr;
+        if (kind == OPTION_PROFILE)
+            copy_setting(profile_name, value);
+        else if (kind == OPTION_TIMEOUT)
+            options->timeout_seconds = _wtoi(value);
+        else if (kind == OPTION_SHOT)
+            options->shot = value;
+        else if (kind == OPTION_DIAGNOSE)
+            options->diagnose = value;
+        else if (kind == OPTION_FRONT)
+            copy_setting(front_title, value);
+        else if (kind == OPTION_HIDE)
             hide_mode = 1;
-            i += 1;
-        } else if (has_value && wcscmp(word, L"--front") == 0) {
-            copy_setting(front_title, argv[i + 1]);
-            i += 2;
-        } else {
-            i += 1;  // unknown words, stray values and a last value option
-        }
     }
 }
 

@@ -21,6 +21,9 @@ char dump_bytes[DIAGNOSIS_DUMP_BYTES];
 DiagnosisText run_text = {run_bytes, sizeof run_bytes, 0, 0, RUN_CUT_NOTE};
 DiagnosisText dump_text = {dump_bytes, sizeof dump_bytes, 0, 0, DUMP_CUT_NOTE};
 char command_line[4096];
+const char COMMAND_NOTES_CUT_NOTE[] = "# more notes on the command were left out";
+char command_note_bytes[1024];
+DiagnosisText command_notes = {command_note_bytes, sizeof command_note_bytes, 0, 0, COMMAND_NOTES_CUT_NOTE};
 // The argument as given (argv lives as long as the run), and the copy the
 // paths are made from when it fits.
 const wchar_t* given_file = nullptr;
@@ -80,19 +83,6 @@ int place_picture(const wchar_t* picture, const wchar_t* temporary, int shot_wri
     return shot_written == 0;
 }
 
-// "LEFT TOP WIDTH HEIGHT" of the window's client area on screen, or 0 when
-// there is no window (any more).
-int client_rectangle(HWND window, char* out, size_t size)
-{
-    RECT client = {0, 0, 0, 0};
-    POINT origin = {0, 0};
-    if (!window || !GetClientRect(window, &client) || !ClientToScreen(window, &origin))
-        return 0;
-    snprintf(out, size, "%ld %ld %ld %ld", (long)origin.x, (long)origin.y, (long)client.right,
-             (long)client.bottom);
-    return 1;
-}
-
 }  // namespace
 
 void start_diagnosis(int argc, wchar_t** argv, const wchar_t* file)
@@ -100,6 +90,7 @@ void start_diagnosis(int argc, wchar_t** argv, const wchar_t* file)
     given_file = nullptr;
     diagnosis_file[0] = 0;
     command_line[0] = 0;
+    start_diagnosis_text(&command_notes, command_note_bytes, sizeof command_note_bytes, COMMAND_NOTES_CUT_NOTE);
     start_diagnosis_text(&run_text, run_bytes, sizeof run_bytes, RUN_CUT_NOTE);
     report_listener = nullptr;
     if (!file || !file[0])
@@ -110,14 +101,7 @@ void start_diagnosis(int argc, wchar_t** argv, const wchar_t* file)
     if (wcslen(file) + wcslen(L".bmp.tmp") >= DIAGNOSIS_PATH_CAPACITY)
         return;
     wcscpy(diagnosis_file, file);
-    for (int i = 1; i < argc; i++) {
-        if (wcscmp(argv[i], L"--diagnose") == 0 && i + 1 < argc) {
-            i++;
-            continue;
-        }
-        if (!append_command_word(command_line, sizeof command_line, to_utf8(argv[i])))
-            break;
-    }
+    record_command(argc, argv, command_line, sizeof command_line, &command_notes);
     run_start = current_tick();
     report_listener = record_run_line;
 }
@@ -154,21 +138,30 @@ void write_diagnosis(const char* last_line, int exit_code)
     HWND best = find_launcher_windows(&found);
     int uia = DUMP_UIA_ANSWERED;
     int shot_written = 0;
+    RECT client = {0, 0, 0, 0};
     if (best)
-        uia = dump_launcher(best, &found, diagnosis_end - DIAGNOSIS_WRITE_MS, picture_temporary, &shot_written);
+        uia = dump_launcher(best, &found, diagnosis_end - DIAGNOSIS_WRITE_MS, picture_temporary, &shot_written,
+                            &client);
     report_hook = saved_hook;
 
-    // The head: what this is, the command, where the launcher's client area
-    // was when its picture was taken.
+    // The head: what this is and the command as the tool read it.
     char head_bytes[8192];
     DiagnosisText head;
     start_diagnosis_text(&head, head_bytes, sizeof head_bytes, HEAD_CUT_NOTE);
     append_diagnosis_line(&head, "",
                           "# KestrovV6-Play diagnosis: the launcher as the run left it, and the run's own lines.");
     append_diagnosis_line(&head, "#> command ", command_line);
-    char client[80];
-    if (client_rectangle(best, client, sizeof client))
-        append_diagnosis_line(&head, "#> client ", client);
+    // Then the notes on the command (command_notes), then where the
+    // launcher's client area was when its picture was taken.
+    char place_bytes[128];
+    DiagnosisText place;
+    start_diagnosis_text(&place, place_bytes, sizeof place_bytes, HEAD_CUT_NOTE);
+    if (client.right > client.left) {
+        char client_line[80];
+        snprintf(client_line, sizeof client_line, "#> client %ld %ld %ld %ld", (long)client.left, (long)client.top,
+                 (long)(client.right - client.left), (long)(client.bottom - client.top));
+        append_diagnosis_line(&place, "", client_line);
+    }
 
     char end_bytes[1024];
     DiagnosisText end;
@@ -189,8 +182,8 @@ void write_diagnosis(const char* last_line, int exit_code)
         append_diagnosis_line(&end, "",
                               "# cut short: the run's end cut a UI Automation call short and the launcher "
                               "did not answer, so its UI was not asked again");
-    const DiagnosisText* parts[] = {&head, &run_text, &end, &dump_text};
-    if (write_in_one_go(diagnosis_file, temporary, parts, 4)) {
+    const DiagnosisText* parts[] = {&head, &command_notes, &place, &run_text, &end, &dump_text};
+    if (write_in_one_go(diagnosis_file, temporary, parts, sizeof parts / sizeof parts[0])) {
         // Both are in place before the line that says where they are.
         int picture_placed = place_picture(picture, picture_temporary, shot_written);
         report("DIAGNOSIS %s", to_utf8(diagnosis_file));

@@ -33,9 +33,10 @@ enum {
     DIAGNOSIS_LIMIT_MS = DIAGNOSIS_UIA_MS + DIAGNOSIS_PICTURE_MS + DIAGNOSIS_WRITE_MS,
 };
 
-// Keeps the command (the words after the program's name, less --diagnose
-// and its file) and, from now on, every report line with its milliseconds
-// since this call. `file` is the argument itself, kept for the whole run; a
+// Keeps the command (the words after the program's name, less the
+// --diagnose options the tool read, with their files; see record_command)
+// and, from now on, every report line with its milliseconds since this
+// call. `file` is the argument itself, kept for the whole run; a
 // null or empty one turns the diagnosis off.
 void start_diagnosis(int argc, wchar_t** argv, const wchar_t* file);
 // 1 when this run writes a diagnosis.

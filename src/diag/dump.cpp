@@ -224,10 +224,21 @@ static int dump_automation(HWND best, ULONGLONG end)
     return DUMP_UIA_STOPPED;
 }
 
+// The window's client area on screen now, or all zeros.
+static void read_client_area(HWND window, RECT* area)
+{
+    RECT client = {0, 0, 0, 0};
+    POINT origin = {0, 0};
+    *area = RECT{0, 0, 0, 0};
+    if (GetClientRect(window, &client) && ClientToScreen(window, &origin))
+        *area = RECT{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+}
+
 int dump_launcher(HWND best, const LauncherWindows* found, ULONGLONG uia_end, const wchar_t* shot,
-                  int* shot_written)
+                  int* shot_written, RECT* client_area)
 {
     *shot_written = 0;
+    *client_area = RECT{0, 0, 0, 0};
     for (int i = 0; i < found->count; i++)
         report_window(found->windows[i], best);
     EnumChildWindows(best, print_child_window, 0);
@@ -237,6 +248,10 @@ int dump_launcher(HWND best, const LauncherWindows* found, ULONGLONG uia_end, co
     // line still comes last.
     Capture picture;
     int seen = capture_window(best, &picture);
+    // Where the picture was taken, before the UI Automation part's seconds
+    // give the launcher time to move.
+    if (seen)
+        read_client_area(best, client_area);
 
     int uia = DUMP_UIA_ANSWERED;
     if (!automation) {
@@ -282,7 +297,8 @@ int run_dump(const wchar_t* shot)
         return 2;
     }
     int shot_written = 0;
-    dump_launcher(best, &found, GetTickCount64() + DUMP_UIA_LIMIT_MS, shot, &shot_written);
+    RECT client_area;
+    dump_launcher(best, &found, GetTickCount64() + DUMP_UIA_LIMIT_MS, shot, &shot_written, &client_area);
     if (shot_written < 0)
         report("ERROR couldn't write %s", to_utf8(shot));
     return 0;

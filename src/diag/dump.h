@@ -25,8 +25,10 @@ enum DumpUiaEnd {
 // child windows, the UI Automation tree and scan (given up at `uia_end`, a
 // GetTickCount64 tick, or as soon as Windows reports the launcher hung) and
 // what its picture shows, written to `shot` when given (*shot_written 1, or
-// -1 when the file could not be written). Gives a DumpUiaEnd.
+// -1 when the file could not be written). *client_area: the window's client
+// area on screen as it was when the picture was taken, or all zeros without
+// a picture. Gives a DumpUiaEnd.
 int dump_launcher(HWND best, const LauncherWindows* found, ULONGLONG uia_end, const wchar_t* shot,
-                  int* shot_written);
+                  int* shot_written, RECT* client_area);
 BOOL CALLBACK print_child_window(HWND child, LPARAM unused);
 void dump_element_tree(IUIAutomationTreeWalker* walker, IUIAutomationElement* element, int depth);

@@ -88,6 +88,87 @@ TEST(OptionsWalk, DiagnosisCommandWordsAreQuotedWhereNeeded)
     EXPECT_STREQ("find", small);
 }
 
+// The diagnosis records the command as the tool reads it (one reading, the
+// options walk's): it leaves out only the --diagnose options the walk took,
+// with their files.
+TEST(OptionsWalk, DiagnosisRecordsTheCommandAsTheWalkReadsIt)
+{
+    struct Row {
+        std::vector<std::wstring> words;
+        const char* recorded;
+        const wchar_t* file;  // what the walk took as the diagnosis's file
+    };
+    const Row rows[] = {
+        {{L"press", L"--profile", L"--diagnose", L"--diagnose", L"f"}, "press --profile --diagnose", L"f"},
+        {{L"find", L"--front", L"--diagnose", L"--timeout", L"5", L"--diagnose", L"f"},
+         "find --front --diagnose --timeout 5", L"f"},
+        {{L"find", L"--diagnose", L"a", L"--hide", L"--diagnose", L"b"}, "find --hide", L"b"},
+        {{L"find", L"--diagnose", L"--hide", L"x"}, "find x", L"--hide"},
+        {{L"find", L"--shot", L"--diagnose", L"f"}, "find --shot --diagnose f", nullptr},
+        {{L"find", L"--timeout", L"3", L"--diagnose"}, "find --timeout 3 --diagnose", nullptr},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::wstring> storage{L"KestrovV6-Play.exe"};
+        storage.insert(storage.end(), row.words.begin(), row.words.end());
+        std::vector<wchar_t*> argv;
+        for (std::wstring& word : storage)
+            argv.push_back(&word[0]);
+        char line[4096];
+        char note_bytes[256];
+        DiagnosisText notes;
+        start_diagnosis_text(&notes, note_bytes, sizeof note_bytes, "#cut");
+        record_command((int)argv.size(), argv.data(), line, sizeof line, &notes);
+        EXPECT_STREQ(row.recorded, line);
+        EXPECT_EQ(0u, notes.length) << line;
+        const wchar_t* file = walk(row.words).options.diagnose;
+        EXPECT_EQ(row.file ? narrow(row.file) : "(none)", file ? narrow(file) : "(none)") << row.recorded;
+    }
+}
+
+// A word too long for a field goes in cut at a character's end, and a note
+// says which word it was and how long; words that do not fit the line are
+// left out from there, with a note.
+TEST(OptionsWalk, DiagnosisCutsALongWordWithANote)
+{
+    struct Row {
+        const char* what;
+        std::vector<std::wstring> words;  // after "find"
+        std::string recorded;
+        std::string notes;
+    };
+    std::string e_kept;
+    for (int i = 0; i < 511; i++)
+        e_kept += "\xC3\xA9";
+    const std::string a(1023, 'a'), b(1023, 'b'), c(1023, 'c');
+    const Row rows[] = {
+        {"1,023 bytes fit", {std::wstring(1023, L'a')}, "find " + a, ""},
+        {"1,024 are cut", {std::wstring(1024, L'a')}, "find " + a,
+         "# word 2 of the command was cut: 1023 of its 1024 UTF-8 bytes are kept\r\n"},
+        {"two-byte characters", {L"--profile", std::wstring(600, L'\u00E9')}, "find --profile " + e_kept,
+         "# word 3 of the command was cut: 1022 of its 1200 UTF-8 bytes are kept\r\n"},
+        {"line breaks and a lone surrogate", {L"a\r\nb\xD800"}, "find \"a  b\xEF\xBF\xBD\"", ""},
+        {"words beyond the line",
+         {std::wstring(1023, L'a'), std::wstring(1023, L'b'), std::wstring(1023, L'c'), std::wstring(1023, L'd'),
+          L"--hide"},
+         "find " + a + " " + b + " " + c,
+         "# the command's words from word 5 on were left out: the line keeps 4095 bytes\r\n"},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::wstring> storage{L"KestrovV6-Play.exe", L"find"};
+        storage.insert(storage.end(), row.words.begin(), row.words.end());
+        std::vector<wchar_t*> argv;
+        for (std::wstring& word : storage)
+            argv.push_back(&word[0]);
+        char line[4096];
+        char note_bytes[1024];
+        DiagnosisText notes;
+        start_diagnosis_text(&notes, note_bytes, sizeof note_bytes, "#cut");
+        record_command((int)argv.size(), argv.data(), line, sizeof line, &notes);
+        EXPECT_EQ(row.recorded, std::string(line)) << row.what;
+        EXPECT_EQ(row.notes, std::string(notes.bytes, notes.length)) << row.what;
+    }
+}
+
 // A diagnosis's text that fills up ends where it was cut, with its note:
 // a line left out of the middle would hang the lines after it under the
 // wrong element. 40 bytes hold 33 of lines, with the note's 6 and the end.
@@ -212,6 +293,26 @@ TEST(CommandLine, LinesEndInCarriageReturnAndLineFeed)
 {
     ChildResult result = run_tool_exe({L"show"});
     EXPECT_EQ("SHOWN 0\r\n", result.output);
+}
+
+// The real run records its command as read, cut words noted, into the
+// diagnosis's head; no launcher window: no client line.
+TEST(CommandLine, DiagnosisHeadHoldsTheCommandAsTheToolReadIt)
+{
+    std::wstring file = build_path(L"command_line_test.diagnosis");
+    DeleteFileW(file.c_str());
+    ChildResult result = run_tool_exe({L"find", L"--timeout", L"1", L"--profile", std::wstring(1100, L'p'),
+                                       L"--front", L"--diagnose", L"--diagnose", file});
+    EXPECT_EQ(2, result.exit_code);
+    std::vector<std::string> expected{"WAITING window", "DIAGNOSIS " + narrow(file), "NOTFOUND"};
+    EXPECT_EQ(expected, lines_of(result));
+    std::string text = read_file_bytes(file);
+    DeleteFileW(file.c_str());
+    std::string head = "\r\n#> command find --timeout 1 --profile " + std::string(1023, 'p') +
+                       " --front --diagnose\r\n# word 5 of the command was cut: 1023 of its 1100 UTF-8 bytes are "
+                       "kept\r\n#> ";
+    EXPECT_NE(std::string::npos, text.find(head)) << text.substr(0, 1500);
+    EXPECT_EQ(std::string::npos, text.find("#> client")) << text.substr(0, 1500);
 }
 
 // Odd argument lists: always the specified line and code, never a crash or hang.

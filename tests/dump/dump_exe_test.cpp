@@ -267,6 +267,10 @@ TEST_F(DumpExe, CoveredWindowIsNotSeenAndNoShotIsWritten)
     std::wstring path = build_path(L"dump_exe_covered.bmp");
     DeleteFileW(path.c_str());
     ChildResult run = run_tool_exe({L"dump", L"--shot", path});
+    // A failed run's diagnosis without a picture says nowhere that the
+    // picture was taken: no client line.
+    std::wstring diagnosis = build_path(L"dump_exe_covered.diagnosis");
+    ChildResult find = run_tool_exe({L"find", L"--timeout", L"1", L"--diagnose", diagnosis});
     cover.stop();
     EXPECT_EQ(0, run.exit_code);
     std::vector<std::string> lines = output_lines(run.output);
@@ -274,6 +278,12 @@ TEST_F(DumpExe, CoveredWindowIsNotSeenAndNoShotIsWritten)
     EXPECT_EQ("LOOKED couldn't see the window", lines.back());
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str()));
     DeleteFileW(path.c_str());
+    EXPECT_EQ(2, find.exit_code) << find.output;
+    std::string text = read_file_bytes(diagnosis);
+    EXPECT_NE(std::string::npos, text.find("\r\nLOOKED couldn't see the window\r\n")) << text;
+    EXPECT_EQ(std::string::npos, text.find("#> client")) << text;
+    DeleteFileW(diagnosis.c_str());
+    DeleteFileW((diagnosis + L".bmp").c_str());
 }
 
 TEST(DumpExeAlone, WithoutALauncherOnlyNotFoundAndExitCode2)

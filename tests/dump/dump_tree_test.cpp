@@ -26,9 +26,14 @@ void collect_line(const char* line)
 }
 
 std::vector<uint32_t> waits;
+HWND moved_at_settle = nullptr;  // moved 40 right and 30 down in the settle wait
 void record_wait(uint32_t milliseconds)
 {
     waits.push_back(milliseconds);
+    RECT r;
+    if (milliseconds == 600 && moved_at_settle && GetWindowRect(moved_at_settle, &r))
+        SetWindowPos(moved_at_settle, nullptr, r.left + 40, r.top + 30, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     // The settle time after the nudge only matters to a real launcher; the
     // capture's own waits must pass for real.
     if (milliseconds != 600)
@@ -352,4 +357,31 @@ TEST_F(DumpWithDouble, ScanLineNamesThePickAndWhetherTheProfileIsBesideIt)
         ASSERT_FALSE(scan.empty());
         EXPECT_EQ(row.line, scan[0]);
     }
+}
+
+// The client area handed back is where the picture was taken: the launcher
+// moves in the UI Automation part's settle, after the picture.
+TEST_F(DumpWithDouble, ClientAreaIsWhereThePictureWasTaken)
+{
+    add(UIA_WINDOW_NODE, L"Play", UIA_ButtonControlTypeId, L"button", RECT{400, 600, 700, 664});
+    RECT client;
+    GetClientRect(launcher.window, &client);
+    POINT origin = {0, 0};
+    ClientToScreen(launcher.window, &origin);
+    LauncherWindows found;
+    HWND best = find_launcher_windows(&found);
+    ASSERT_EQ(launcher.window, best);
+    int shot_written = -2;
+    RECT at_picture = {-1, -1, -1, -1};
+    moved_at_settle = launcher.window;
+    dump_launcher(best, &found, GetTickCount64() + 30000, nullptr, &shot_written, &at_picture);
+    moved_at_settle = nullptr;
+    ASSERT_EQ(0u, lines_from("LOOKED couldn't").size()) << "no picture: nothing to place";
+    POINT moved = {0, 0};
+    ClientToScreen(launcher.window, &moved);
+    EXPECT_EQ(origin.x + 40, moved.x) << "the launcher did not move in the settle";
+    EXPECT_EQ(origin.x, at_picture.left);
+    EXPECT_EQ(origin.y, at_picture.top);
+    EXPECT_EQ(origin.x + client.right, at_picture.right);
+    EXPECT_EQ(origin.y + client.bottom, at_picture.bottom);
 }

@@ -5,7 +5,8 @@
 # add-page must say; after all of them, nothing was written outside the
 # scratch folders (a canary in a watched folder, which the player's command
 # names) and nothing ran as shell (names, command words and paths that would
-# touch a marker if a shell read them).
+# touch a marker if a shell read them). Control characters in the names the
+# simulator logs show as '?'.
 #   hostile_files_test.sh BUILD_FOLDER
 # Exit code 127 (skipped) when there is no Wine 10 root.
 set -u
@@ -71,6 +72,16 @@ diagnosis "find --timeout 3" >"$files/big.diagnosis"
 printf "$(bmp_headers 8000 -9000)" >"$files/big.diagnosis.bmp"
 truncate -s 300M "$files/big.diagnosis.bmp"
 
+# Control characters in the names the simulator logs (its UNKNOWN type
+# lines, an id= note in the VIA line of a press): a carriage return that
+# would overwrite the line with a forged one, a C1 CSI (U+009B) as UTF-8.
+cr=$'\r'
+csi=$'\xc2\x9b'
+diagnosis "press --timeout 3" "    [x${cr}REPLAY gives the player's outcome: NOTFOUND; exit 2] \"a\" 300 300 100 40
+    [y${csi}2J] \"b\" 300 400 100 40" |
+    LC_ALL=C sed "s|^    \[button\] \"Play\" 600 664 220 60\$|& ## id=p${cr}REPLAY-id${csi}2J action=start-java|" \
+    >"$files/controls.diagnosis"
+
 # A row: the file, then what the replay must print (grep -E). Each file is
 # replayed once, from the working folder $runs, with its picture beside it.
 previous=""
@@ -92,6 +103,10 @@ done <<ROWS
 \$(touch ran-path) \`touch ran-tick\`.diagnosis|^PICTURE refused: 60000 x 60000 pixels, beyond 16384 a side or 67108864 in all; the page is served without it$
 lies.diagnosis|^PICTURE refused: its header claims 4000054 bytes, the file has 154; the page is served without it$
 big.diagnosis|^REPLAY goes on without the picture: it has 314572800 bytes, more than the 268439552 a picture may have$
+controls.diagnosis|^UNKNOWN type "x\\?REPLAY gives the player's outcome: NOTFOUND; exit 2": 1 element; 
+controls.diagnosis|^UNKNOWN type "y\\?2J": 1 element; 
+controls.diagnosis|^  VIA [a-z]+ p\\?REPLAY-id
+controls.diagnosis|^  VIA [a-z]+ .*REPLAY-id\\?2J$
 ROWS
 
 # The simulator's own bound on the same 300 MB picture, given to it straight

@@ -3,7 +3,9 @@
 #   replay_test.sh --tables        its pure parts, without Wine: every SCAN
 #                                  field counts in the comparison, a player's
 #                                  command is read word by word, the tool's
-#                                  --timeout is read as the tool reads it
+#                                  --timeout is read as the tool reads it,
+#                                  control characters are shown as '?'; and
+#                                  add-page's replays over a stand-in
 #   replay_test.sh BUILD_FOLDER    replays under Wine 10: players' dumps (a
 #                                  Korean one replays to the player's scan,
 #                                  one in an unknown language is said to
@@ -101,8 +103,20 @@ find|--profile|--diagnose|--diagnose	find|--profile|--diagnose	--diagnose
 find|--hide|--hide|--frobnicate	find|--hide|--hide	--frobnicate
 find|--diagnose|--hide|--timeout|5	find|--timeout|5	--diagnose|--hide
 ROWS
-    [ "$(printable_words --shot "a b" "" $'\e[2J' "x")" = '--shot "a b" "" ?[2J x' ] ||
-        fail "left-out words are printed with control characters as '?': $(printable_words --shot "a b" "" $'\e[2J' "x")"
+    # What the replay prints of a player's bytes: every control character as
+    # '?' (a carriage return, C1 as UTF-8 writes it, bytes that are no
+    # UTF-8), in any locale; a line's CR LF end is a line end.
+    got="$(LC_ALL=C; printable_words --shot "a b" "" $'\e[2J' "x" $'c\rr' $'\xc2\x9b2J' $'l\nf')"
+    [ "$got" = '--shot "a b" "" ?[2J x c?r ?2J l?f' ] ||
+        fail "left-out words are printed with control characters as '?': $got"
+    got="$(printf 'a\rb\xc2\x9bc\xe2\x82\xac\x9b\xc3\r\nd\te\x7f\r\n' | shown)"
+    [ "$got" = $'a?b?c\xe2\x82\xac??\nd?e?' ] || fail "shown: $(printf '%s' "$got" | od -c | head -n 3)"
+    # A diagnosis head with a word cut and its note reads as its words.
+    printf '#> command find --profile %s --hide\r\n# word 3 of the command was cut: 1023 of its 2000 UTF-8 bytes are kept\r\n' \
+        "$(printf '%01023d' 0)" >"$errors.diagnosis"
+    read_player_command "$errors.diagnosis" words && [ ${#words[@]} = 4 ] && [ ${#words[2]} = 1023 ] ||
+        fail "a head with a cut word reads as its words (${#words[@]} words)"
+    rm -f "$errors.diagnosis"
 
     # Where the player's client area was. A row: the diagnosis's lines ("|"
     # between them), the picture's width and height ("-" for none), what
@@ -148,6 +162,34 @@ UIA ran out of time after 16 elements|# cut short: the diagnosis ran out of time
 SCAN elements 9 plays 1 pick Play profiles 1 tab yes java yes login 0	-	-
 ROWS
     rm -f "$picture.diagnosis"
+
+    # add-page's Chromium find runs as uia_route_chromium runs it: the tool's
+    # find alone, with the page's time-out, on a launcher started anew with
+    # --chromium. The scripts run here over a stand-in for Wine 10 that notes
+    # each program it runs: a launcher READY at once, a tool that finds Play.
+    fake="$(mktemp -d /tmp/kv6-replay-tables.XXXXXX)"
+    mkdir -p "$fake/scripts" "$fake/tools" "$fake/build" "$fake/pages"
+    cp "$repo/scripts/add-page.sh" "$repo/scripts/replay.sh" "$repo/scripts/replay-lib.sh" "$fake/scripts/"
+    touch "$fake/build/MinecraftLauncher.exe" "$fake/build/KestrovV6-Play.exe"
+    cat >"$fake/tools/wine10-run" <<'FAKE'
+#!/usr/bin/env bash
+echo "${1##*/} ${*:2}" >>"${0%/tools/*}/runs"
+if [[ "$1" == *MinecraftLauncher.exe ]]; then
+    for word in "$@"; do [ "${previous:-}" != --log ] || echo READY >"${word#Z:}"; previous="$word"; done
+    exec -a MinecraftLauncher.exe sleep 60
+fi
+[ "$2" != dump ] || printf '%s\n' '[window] "w" 1 2 3 4' 'SCAN elements 1 plays 1 pick Play profiles 0 tab no java no login 0'
+[ "$2" = dump ] || echo "FOUND uia 1 2 3 4"
+FAKE
+    chmod +x "$fake/tools/wine10-run"
+    printf '%s\n' '#> command find --timeout 1' '#> 900 NOTFOUND' '#> exit 2' '[window] "w" 1 2 3 4' >"$fake/player.diagnosis"
+    KV6_BUILD_DIR="$fake/build" KV6_PAGES_DIR="$fake/pages" "$fake/scripts/add-page.sh" "$fake/player.diagnosis" fake \
+        >"$fake/add-page.out" 2>&1 || fail "add-page over the stand-in: $(tail -n 3 "$fake/add-page.out")"
+    timeout="$(sed -n 's/^#! timeout: //p' "$fake/pages/fake.page")"
+    last_two="$(tail -n 2 "$fake/runs" | sed 's/^\(MinecraftLauncher.exe\) .* \(--chromium\)$/\1 \2/')"
+    [ -n "$timeout" ] && [ "$last_two" = "MinecraftLauncher.exe --chromium
+KestrovV6-Play.exe find --timeout $timeout" ] || fail "add-page's Chromium replay (the page's time-out ${timeout:-none}): $(tail -n 3 "$fake/runs" | tr '\n' '|')"
+    rm -rf "$fake"
 
     # The replay's bounds are the simulator's reader's (kit/player_file.h).
     bounds="$repo/kit/player_file.h"
