@@ -108,6 +108,23 @@ HWND start_simulated_launcher(int argc, wchar_t** argv)
     return first;
 }
 
+HWND restart_simulated_launcher(HWND window, int argc, wchar_t** argv)
+{
+    stop_page_provider(window);
+    reset_launcher_state();
+    started_at = GetTickCount64();
+    read_launcher_arguments(argc, argv, &settings, &habit_options);
+    if (settings.page_path[0] && !load_launcher_page())
+        return nullptr;
+    wchar_t class_name[128];
+    GetClassNameW(window, class_name, 128);
+    if (wcscmp(class_name, main_class_name) != 0 || settings.windows != 1)
+        return nullptr;
+    serve_next_page(window);
+    log_line("READY");
+    return window;
+}
+
 void reset_launcher_state()
 {
     settings = LauncherSettings();

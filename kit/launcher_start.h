@@ -13,3 +13,8 @@ HWND start_simulated_launcher(int argc, wchar_t** argv);
 // Sets the launcher's shared state back to a new process's, after its
 // windows are gone: a host starts the next launcher from nothing.
 void reset_launcher_state();
+// A host's next launcher in the first window of the last one, `window`, as
+// start_simulated_launcher would make it from these arguments. Null when
+// the page has no element line or names another window class (then the host
+// makes a new window).
+HWND restart_simulated_launcher(HWND window, int argc, wchar_t** argv);

@@ -223,7 +223,39 @@ void place_button(HWND window)
     settings.button = RECT{left, top, left + 300, top + 64};
 }
 
+BOOL CALLBACK destroy_page_child(HWND child, LPARAM)
+{
+    wchar_t class_name[64];
+    GetClassNameW(child, class_name, 64);
+    if (GetParent(child) == page_window && wcscmp(class_name, CHROME_CLASS) != 0)
+        DestroyWindow(child);
+    return TRUE;
+}
+
 }  // namespace
+
+void serve_next_page(HWND window)
+{
+    EnumChildWindows(window, destroy_page_child, 0);
+    SetWindowTextW(window, settings.title);
+    SetWindowPos(window, nullptr, settings.x, settings.y, settings.width, settings.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (settings.client_given)
+        place_client_area(window);
+    place_button(window);
+    page_window = window;
+    main_windows_open = 1;
+    if (has_page) {
+        start_page_provider(window, &page);
+        create_page_children(window, GetModuleHandleW(nullptr));
+    }
+    RECT client;
+    GetClientRect(window, &client);
+    HWND chrome = FindWindowExW(window, nullptr, CHROME_CLASS, nullptr);
+    if (chrome)
+        SetWindowPos(chrome, nullptr, 0, 0, client.right, client.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+    repaint_all(window);
+}
 
 const char* window_role(HWND window)
 {

@@ -13,3 +13,8 @@ void register_launcher_classes(HINSTANCE instance);
 // Top-level window `index` (0 is the first, which serves the page and has
 // the children), shown; null if it could not be made.
 HWND create_main_window(HINSTANCE instance, int index);
+// Serves the page now loaded (and its title, place and size) in the first
+// window of a launcher that served another: a host that runs page after
+// page keeps its window, which Wine takes two seconds to take off a display
+// without a window manager.
+void serve_next_page(HWND window);

@@ -1,0 +1,183 @@
+// Every page of the corpus, every client profile, every scan time, on
+// virtual time: the tool's real driver and locate pass against the kit's
+// page, served in this process (corpus_world.h). Two properties:
+//   sound: at any scan time and time-out the run claims nothing the page
+//     does not support (page_outcomes.h: its stated outcome, or less: a
+//     NOTFOUND after a beginning of it), and a PRESSED comes only with the
+//     launcher's log showing the game started;
+//   complete: with the time-out the page's passes get at that scan time,
+//     the page's one outcome exactly.
+// This program is named MinecraftLauncher.exe: the tool's discovery takes a
+// launcher's window only from a process of that name.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <stdio.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "corpus_world.h"
+#include "page_outcomes.h"
+#include "support/child_process.h"
+
+namespace {
+
+// One scan of the launcher's page, in virtual ms: Windows' client takes a
+// few, Wine 10's a second or more, a loaded new machine's up to 20 s.
+const int SCAN_TIMES_MS[] = {1, 50, 500, 2000, 5000, 15000};
+const int PROFILES[] = {CLIENT_WINDOWS, CLIENT_WINE10, CLIENT_CHROMIUM};
+const int MIN_PAGES = 12;
+
+std::wstring pages_folder()
+{
+    return windows_path(KV6_PAGES_DIR);
+}
+
+struct CorpusPage {
+    std::string file;
+    std::wstring path;
+    PageStatement statement;
+};
+
+std::vector<CorpusPage> read_corpus()
+{
+    std::wstring folder = pages_folder();
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*.page").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do
+            files.push_back(found.cFileName);
+        while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    std::sort(files.begin(), files.end());
+    std::vector<CorpusPage> pages;
+    for (const std::wstring& file : files) {
+        CorpusPage page{narrow(file), folder + L"\\" + file, PageStatement()};
+        read_page_statement(read_file_bytes(page.path), &page.statement);
+        pages.push_back(page);
+    }
+    return pages;
+}
+
+int verdict_seen_after(const WorldResult& result, size_t i)
+{
+    for (size_t j = i + 1; j < result.lines.size(); j++)
+        if (result.lines[j].compare(0, 6, "FOUND ") == 0)
+            return 1;
+    return 0;
+}
+
+int logged(const WorldResult& result, const char* prefix)
+{
+    for (const std::string& line : result.log)
+        if (line.compare(0, strlen(prefix), prefix) == 0)
+            return 1;
+    return 0;
+}
+
+// One run, held to the page: 1 when it passed.
+int check_run(const CorpusPage& page, const StatedOutcome& stated, const WorldRun& run, int must_complete)
+{
+    WorldResult result;
+    ULONGLONG real_start = GetTickCount64();
+    int made = run_in_world(run, &result);
+    ULONGLONG real_ms = GetTickCount64() - real_start;
+    if (getenv("KV6_SWEEP_TIMES")) {
+        // The moment of the last outcome line before the run's own end.
+        unsigned long long verdict = 0;
+        for (size_t i = 0; i < result.lines.size(); i++) {
+            const std::string& l = result.lines[i];
+            if ((l.compare(0, 6, "FOUND ") == 0 || l == "LOGIN" || l == "NOT_SELECTED" || l.compare(0, 5, "POPUP") == 0) && !verdict_seen_after(result, i))
+                verdict = result.line_ms[i];
+        }
+        int per_pass = 2 * run.scan_ms + 900;
+        printf("%6llu ms real  %s %s %s scan %d timeout %d -> %d verdict %llu needs %llu\n", real_ms, page.file.c_str(), run.find_only ? "find" : "press",
+               profile_name_of(run.profile), run.scan_ms, run.timeout_s, result.exit_code, verdict, verdict / per_pass + 1);
+    }
+    if (!made) {
+        ADD_FAILURE() << page.file << ": the page's launcher could not be made";
+        return 0;
+    }
+    std::string why;
+    RunVerdict verdict = judge_run(stated, result.lines, result.exit_code, &why);
+    int pressed = 0;
+    for (const std::string& line : result.lines)
+        pressed |= line.compare(0, 8, "PRESSED ") == 0;
+    if (pressed && !logged(result, "ACTION start-java")) {
+        verdict = RUN_WRONG;
+        why = "PRESSED, but the launcher's game never started";
+    }
+    if (run.find_only && logged(result, "VIA ")) {
+        verdict = RUN_WRONG;
+        why = "find acted on the launcher";
+    }
+    if (verdict == RUN_WRONG || (must_complete && verdict != RUN_COMPLETE)) {
+        ADD_FAILURE() << (verdict == RUN_WRONG ? "unsound: " : "incomplete: ") << why << "\n"
+                      << describe_run(run, result);
+        return 0;
+    }
+    return 1;
+}
+
+TEST(CorpusSweep, EveryPageStatesItsOutcomesOnce)
+{
+    std::vector<CorpusPage> pages = read_corpus();
+    EXPECT_GE((int)pages.size(), MIN_PAGES) << narrow(pages_folder());
+    for (const CorpusPage& page : pages) {
+        const PageStatement& s = page.statement;
+        EXPECT_TRUE(s.errors.empty()) << page.file << ": unreadable \"#!\" line: " << s.errors[0];
+        EXPECT_TRUE(s.unexplained.empty())
+            << page.file << ": no \"#\" line just above says why Chromium differs: " << s.unexplained[0];
+        EXPECT_GE(s.passes, 1) << page.file << ": no \"#! passes:\" line";
+        for (const char* platform : {"windows", "wine10", "chromium"}) {
+            EXPECT_TRUE(stated_outcome(s, "find", platform)) << page.file << ": no find outcome for " << platform;
+            // One outcome a command and platform: a slow client is no reason
+            // for another.
+            for (const char* command : {"find", "press"})
+                EXPECT_LE(count_stated(s, command, platform), 1)
+                    << page.file << ": more than one " << command << " outcome for " << platform;
+        }
+    }
+}
+
+TEST(CorpusSweep, EveryVerdictHoldsAtEveryScanTime)
+{
+    int runs = 0, failed = 0;
+    const char* only = getenv("KV6_SWEEP_ONLY");
+    for (const CorpusPage& page : read_corpus()) {
+        if (only && page.file.find(only) == std::string::npos)
+            continue;
+        for (int profile : PROFILES) {
+            for (const char* command : {"find", "press"}) {
+                const StatedOutcome* stated = stated_outcome(page.statement, command, profile_name_of(profile));
+                if (!stated)
+                    continue;
+                for (int scan_ms : SCAN_TIMES_MS) {
+                    // The time-out the page's passes need, each scan at most
+                    // twice its time, must give the page's outcome. Any other
+                    // time-out, and a tree that comes as late as a cold
+                    // Chromium's, may give less, never more.
+                    int full = page_timeout_s(page.statement.passes, 2 * scan_ms);
+                    unsigned seed = (unsigned)(runs + 1);
+                    const int lazy_times[] = {500, 4000, 9000};
+                    for (int complete : {1, 0}) {
+                        int timeout_s = complete ? full : 1 + (int)(seed * 7919u % (unsigned)(3 * full));
+                        int lazy_ms = complete ? -1 : lazy_times[seed % 3];
+                        WorldRun run{page.path, profile, scan_ms, seed, strcmp(command, "find") == 0, timeout_s, lazy_ms};
+                        failed += !check_run(page, *stated, run, complete);
+                        runs++;
+                        if (failed >= 20)
+                            FAIL() << "20 failures: the sweep stops here";
+                    }
+                }
+            }
+        }
+    }
+    printf("%d runs, %d failed\n", runs, failed);
+}
+
+}  // namespace

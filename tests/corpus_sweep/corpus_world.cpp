@@ -1,0 +1,276 @@
+// A corpus page served on virtual time in this process (corpus_world.h).
+#include "corpus_world.h"
+
+#include <windows.h>
+#include <stdio.h>
+
+#include "app/settings.h"
+#include "chromium_habits.h"
+#include "launcher_start.h"
+#include "launcher_state.h"
+#include "page.h"
+#include "press/driver.h"
+#include "press/press_harness.h"
+#include "support/child_process.h"
+#include "support/uia_double.h"
+#include "uia/ui_route.h"
+#include "uia_provider.h"
+#include "windows/launcher_call.h"
+
+namespace {
+
+const uint64_t START = 1000000;
+const HRESULT ELEMENT_NOT_ENABLED = (HRESULT)0x80040200;  // UIA_E_ELEMENTNOTENABLED
+
+// The world of the run under way: the hooks below have no other way in.
+struct World {
+    const WorldRun* run;
+    WorldResult* result;
+    UiaDouble* double_client;
+    unsigned random;
+    uint64_t busy_until;  // the launcher's provider is busy with an abandoned call until then
+    int generation;       // the page's re-renders seen so far
+};
+World world;
+// The launcher's window, kept from run to run: taking a window off the
+// display costs Wine two seconds without a window manager.
+HWND hosted_window = nullptr;
+
+unsigned next_random()
+{
+    world.random = world.random * 1103515245u + 12345u;
+    return (world.random >> 8) & 0xffffff;
+}
+
+// A scan's cost: the profile's time, x0.5 to x2 by the run's seed.
+uint64_t scan_cost()
+{
+    double factor = 0.5 + 1.5 * (double)next_random() / (double)0xffffff;
+    uint64_t cost = (uint64_t)((double)world.run->scan_ms * factor);
+    return cost < 1 ? 1 : cost;
+}
+
+void collect_log(const char* line)
+{
+    world.result->log.push_back(line);
+    world.result->log_ms.push_back(virtual_time.now - START);
+}
+
+// What the launcher has been sent is handled whenever the tool waits.
+void pump_messages(uint64_t)
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+HabitState* habits_served()
+{
+    return &habits;
+}
+
+// The double's nodes as the page is now: node i is the page's element i.
+void refresh_nodes()
+{
+    UiaDouble& d = *world.double_client;
+    if (world.run->profile == CLIENT_CHROMIUM && habits.generation != world.generation) {
+        // A re-render: Chromium builds the new nodes' tree when it is asked
+        // again, and until then serves an empty document.
+        world.generation = habits.generation;
+        habits.tree_asked = 0;
+    }
+    RECT window = {0, 0, 0, 0};
+    GetWindowRect(page_window, &window);
+    const PageElement& root = page.elements[0];
+    int patterns = world.run->profile == CLIENT_WINDOWS;
+    for (size_t i = 0; i < page.elements.size() && i < d.nodes.size(); i++) {
+        const PageElement& e = page.elements[i];
+        UiaNode& node = d.nodes[i];
+        int index = (int)i;
+        node.in_tree = i == 0 || element_in_tree(page, habits_served(), index, virtual_time.now);
+        node.generation = element_generation(habits_served(), index);
+        node.enabled = !e.disabled;
+        node.offscreen = element_offscreen(page, habits_served(), index);
+        // The element's place on screen follows the window, as the kit's
+        // provider serves it.
+        LONG left = window.left + (e.left - root.left), top = window.top + (e.top - root.top);
+        node.rect = i == 0 ? window : RECT{left, top, left + e.width, top + e.height};
+        node.has_invoke = patterns && element_invokable(page, habits_served(), index);
+        node.has_selection_item = patterns && element_selectable(page, habits_served(), index);
+        node.has_legacy = patterns && e.legacy;
+    }
+}
+
+void note_read(int node, PROPERTYID property)
+{
+    note_property_read(habits_served(), page, node, (int)property, virtual_time.now);
+}
+
+// The kit's provider posts the element's actions to its window, which runs
+// them from its message loop.
+HRESULT act_on_page(int node, int action)
+{
+    if (action != UIA_ACT_SELECT && page.elements[(size_t)node].disabled)
+        return ELEMENT_NOT_ENABLED;
+    int via = action == UIA_ACT_INVOKE ? PAGE_VIA_INVOKE : action == UIA_ACT_SELECT ? PAGE_VIA_SELECT : PAGE_VIA_LEGACY;
+    PostMessageW(page_window, PAGE_ACTION_MESSAGE, (WPARAM)node, (LPARAM)via);
+    return S_OK;
+}
+
+// The tool stops waiting at the first slice after its limit (launcher_call.h).
+uint64_t waited_until(uint64_t start, uint32_t limit_ms)
+{
+    return start + ((uint64_t)limit_ms / CALL_SLICE_MS + 1) * CALL_SLICE_MS;
+}
+
+// How a call into the launcher costs its time, on the virtual clock. Calls
+// are served one at a time, as the launcher's thread serves them: one the
+// tool gave up on keeps the provider busy until it ends. A call that would
+// end after the tool stops waiting overruns; it is never started when the
+// provider is busy past that.
+int wait_on_virtual_time(LauncherCall* call, HWND, uint32_t limit_ms)
+{
+    uint64_t cost = 0;
+    if (call->kind == CALL_UI_SCAN)
+        cost = scan_cost();
+    else if (call->kind == CALL_UI_ACTION)
+        cost = 1 + (uint64_t)world.run->scan_ms / 50;
+    if (cost == 0) {
+        call->work(call);
+        return CALL_DONE;
+    }
+    uint64_t start = virtual_time.now;
+    uint64_t served = world.busy_until > start ? world.busy_until : start;
+    uint64_t given_up_at = waited_until(start, limit_ms);
+    if (served + cost > given_up_at) {
+        if (served <= given_up_at)
+            world.busy_until = served + cost;
+        virtual_time.now = given_up_at;
+        if (call->kind == CALL_UI_SCAN)
+            world.result->overruns++;
+        if (call->discard)
+            call->discard(call);
+        free_launcher_call(call);
+        return CALL_OVERRAN;
+    }
+    // The page is read half way through the scan's time.
+    virtual_time.now = served + cost / 2;
+    call->work(call);
+    virtual_time.now = served + cost;
+    if (call->kind == CALL_UI_SCAN)
+        world.result->scans++;
+    return CALL_DONE;
+}
+
+// Ends the game processes this run's launcher started, by the ids it logged.
+void end_started_games(const std::vector<std::string>& log)
+{
+    for (const std::string& line : log) {
+        unsigned long pid = 0;
+        if (sscanf(line.c_str(), "ACTION start-java %lu", &pid) != 1 || pid == 0)
+            continue;
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+        if (!process)
+            continue;
+        TerminateProcess(process, 0);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+}
+
+}  // namespace
+
+const char* profile_name_of(int profile)
+{
+    return profile == CLIENT_WINDOWS ? "windows" : profile == CLIENT_WINE10 ? "wine10" : "chromium";
+}
+
+int run_in_world(const WorldRun& run, WorldResult* result)
+{
+    *result = WorldResult();
+    world = World{&run, result, nullptr, run.seed * 2654435761u + 1u, 0, 0};
+    log_hook = collect_log;
+    std::vector<std::wstring> words = {L"MinecraftLauncher.exe", L"--page", run.page_path};
+    if (run.profile == CLIENT_CHROMIUM)
+        words.push_back(L"--chromium");
+    std::vector<wchar_t*> argv;
+    for (std::wstring& word : words)
+        argv.push_back(&word[0]);
+    install_virtual_time(START);
+    HWND window = nullptr;
+    if (hosted_window && IsWindow(hosted_window))
+        window = restart_simulated_launcher(hosted_window, (int)argv.size(), argv.data());
+    if (!window) {
+        if (hosted_window && IsWindow(hosted_window))
+            DestroyWindow(hosted_window);
+        reset_launcher_state();
+        window = start_simulated_launcher((int)argv.size(), argv.data());
+    }
+    hosted_window = window;
+    if (!window) {
+        remove_virtual_time();
+        log_hook = nullptr;
+        return 0;
+    }
+    if (run.profile == CLIENT_CHROMIUM && run.lazy_ms >= 0)
+        habits.habits.lazy_ms = run.lazy_ms;
+    UiaDouble d;
+    for (size_t i = 1; i < page.elements.size(); i++) {
+        const PageElement& e = page.elements[i];
+        add_node(d, e.parent < 0 ? 0 : e.parent, e.name.c_str(), e.control_type, RECT{0, 0, 0, 0});
+    }
+    d.nodes[0].name = page.elements[0].name;
+    d.states_unread = run.profile != CLIENT_WINDOWS;
+    d.world.refresh = refresh_nodes;
+    d.world.read = note_read;
+    d.world.act = act_on_page;
+    world.double_client = &d;
+    install_uia_double(d);
+    reset_settings();
+    find_only = run.find_only;
+    virtual_time.on_wait = pump_messages;
+    call_waiter = wait_on_virtual_time;
+    pump_messages(0);
+
+    result->exit_code = run_press(run.timeout_s);
+    result->ended_ms = virtual_time.now - START;
+    result->lines = reported;
+    for (uint64_t at : reported_at)
+        result->line_ms.push_back(at - START);
+
+    call_waiter = await_on_worker;
+    pump_messages(0);
+    end_started_games(result->log);
+    remove_uia_double(d);
+    world.double_client = nullptr;
+    remove_virtual_time();
+    reset_settings();
+    log_hook = nullptr;
+    return 1;
+}
+
+std::string describe_run(const WorldRun& run, const WorldResult& result)
+{
+    char head[512];
+    snprintf(head, sizeof head, "%s %s, client %s, scans of %d ms (seed %u), --timeout %d: exit %d at %llu ms\n",
+             narrow(run.page_path).c_str(), run.find_only ? "find" : "press", profile_name_of(run.profile),
+             run.scan_ms, run.seed, run.timeout_s, result.exit_code, (unsigned long long)result.ended_ms);
+    std::string text = head;
+    text += "  scans finished " + std::to_string(result.scans) + ", overrun " + std::to_string(result.overruns) + "\n";
+    // Both sides in time order: the tool's lines and the launcher's log.
+    size_t a = 0, b = 0;
+    while (a < result.lines.size() || b < result.log.size()) {
+        int tool = b >= result.log.size() || (a < result.lines.size() && result.line_ms[a] <= result.log_ms[b]);
+        char line[64];
+        if (tool) {
+            snprintf(line, sizeof line, "  %8llu  tool      ", (unsigned long long)result.line_ms[a]);
+            text += line + result.lines[a++] + "\n";
+        } else {
+            snprintf(line, sizeof line, "  %8llu  launcher  ", (unsigned long long)result.log_ms[b]);
+            text += line + result.log[b++] + "\n";
+        }
+    }
+    return text;
+}

@@ -1,0 +1,55 @@
+// A corpus page served on virtual time, in this process: the kit's page
+// reader, Chromium habits, window, painting and actions (so clicks, Escape,
+// re-renders and the game's start run as in the simulated launcher), read
+// through the UI Automation double by the tool's real driver and locate
+// pass. A client profile says what the client reaches; every scan costs a
+// scan time on the virtual clock, and a call that outlasts the tool's limit
+// overruns there.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+enum ClientProfile {
+    // Windows' client: patterns, IsEnabled and IsOffscreen.
+    CLIENT_WINDOWS,
+    // Wine 10's: no patterns; every element enabled and on screen.
+    CLIENT_WINE10,
+    // Wine 10's against the launcher's Chromium: the late tree (again after
+    // every re-render: an empty document until it is rebuilt), re-renders
+    // after every action and their stale elements, modal dialogs.
+    CLIENT_CHROMIUM,
+};
+
+const char* profile_name_of(int profile);  // "windows", "wine10", "chromium"
+
+struct WorldRun {
+    std::wstring page_path;
+    int profile;
+    int scan_ms;    // what one scan costs, before its jitter
+    unsigned seed;  // the jitter: each scan costs scan_ms x 0.5 to x2
+    int find_only;
+    int timeout_s;
+    int lazy_ms;    // Chromium's late tree, ms after it is asked; -1: the kit's 1500
+};
+
+struct WorldResult {
+    int exit_code;
+    std::vector<std::string> lines;    // the tool's report lines
+    std::vector<uint64_t> line_ms;     // virtual ms since the run's start
+    std::vector<std::string> log;      // the launcher's log
+    std::vector<uint64_t> log_ms;
+    int scans;           // scans the tool's calls finished
+    int overruns;        // scans the tool stopped waiting for
+    uint64_t ended_ms;   // when run_press returned
+};
+
+// Runs the tool's press or find against the page once. 0 when the page or
+// its window could not be made.
+int run_in_world(const WorldRun& run, WorldResult* result);
+
+// The run's lines and the launcher's log in virtual-time order, for a
+// failure's message.
+std::string describe_run(const WorldRun& run, const WorldResult& result);
