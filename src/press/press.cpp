@@ -21,6 +21,7 @@ enum {
     CONFIRM_MS = 4500,
     CONFIRM_POLL_MS = 500,
     CONFIRM_BLIND_POLLS = 2,   // the button may take a moment to react
+    CONFIRM_LOOKS = 2,         // looks in a row that show the target gone
     MAX_CHILD_DESCENTS = 8,
     COLOUR_TOLERANCE = 10,
 };
@@ -167,15 +168,16 @@ static int real_click(HWND window, const PlayTarget* target)
     return 1;
 }
 
-// 1 when the game started, the window went away or a look showed the
-// target gone within the confirmation time. A slow client's look may end
-// past that time (its scan is waited for, see launcher_ui.h): it still
-// counts, and no second one is asked for at the end.
+// 1 when the game started, the window went away or two looks in a row
+// showed the target gone, as the search takes an absence: one look may catch
+// a page half rebuilt. A slow client's look may end past the confirmation's
+// time (its scan is waited for, see launcher_ui.h); when the first look of
+// two came, the second is still taken at the end.
 static int confirm_press(HWND window, const PlayTarget* target)
 {
     uint64_t end = current_tick() + CONFIRM_MS;
     int polls = 0;
-    int looked_at_end = 0;
+    int gone_looks = 0;
     while (current_tick() < end) {
         wait_ms(CONFIRM_POLL_MS);
         DWORD game = new_java_process();
@@ -188,13 +190,13 @@ static int confirm_press(HWND window, const PlayTarget* target)
         polls++;
         if (polls <= CONFIRM_BLIND_POLLS)
             continue;
-        if (target_seen(window, target) == TARGET_GONE)
+        gone_looks = target_seen(window, target) == TARGET_GONE ? gone_looks + 1 : 0;
+        if (gone_looks >= CONFIRM_LOOKS)
             return 1;
-        looked_at_end = current_tick() >= end;
     }
     if (new_java_process() != 0 || window_gone(window))
         return 1;
-    return !looked_at_end && target_seen(window, target) == TARGET_GONE;
+    return gone_looks == CONFIRM_LOOKS - 1 && target_seen(window, target) == TARGET_GONE;
 }
 
 int press_target(HWND window, const PlayTarget* target)
