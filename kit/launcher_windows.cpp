@@ -121,8 +121,12 @@ LRESULT CALLBACK main_procedure(HWND window, UINT message, WPARAM wparam, LPARAM
         // Only the top-level window serves the page: the Chrome child answers
         // as a plain window, so the tree is not served twice.
         LRESULT answer = 0;
-        if (answer_uia_request(window, wparam, lparam, &answer))
+        if (answer_uia_request(window, wparam, lparam, &answer)) {
+            // A client's scan starts with the root: a test counts the scans
+            // a run had.
+            log_line("ROOT %llu", (unsigned long long)(GetTickCount64() - started_at));
             return answer;
+        }
     }
     hang_after_probe(message);
     if (message == PAGE_ACTION_MESSAGE && has_page && window == page_window) {

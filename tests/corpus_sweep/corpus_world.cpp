@@ -71,6 +71,20 @@ HabitState* habits_served()
     return &habits;
 }
 
+// Chromium's tree comes from its renderer in parts: the second half of the
+// page (in page order) a moment after the first, so that a scan may read a
+// built page that lacks its end.
+const uint64_t SECOND_HALF_LATER_MS = 300;
+
+int arriving_later(int index)
+{
+    const HabitState* h = habits_served();
+    if (world.run->profile != CLIENT_CHROMIUM || h->habits.lazy_ms <= 0 || h->web_root < 0 || !h->tree_asked ||
+        index <= h->web_root + ((int)page.elements.size() - h->web_root) / 2)
+        return 0;
+    return virtual_time.now - h->asked_at_ms < (uint64_t)h->habits.lazy_ms + SECOND_HALF_LATER_MS;
+}
+
 // The double's nodes as the page is now: node i is the page's element i.
 void refresh_nodes()
 {
@@ -89,7 +103,8 @@ void refresh_nodes()
         const PageElement& e = page.elements[i];
         UiaNode& node = d.nodes[i];
         int index = (int)i;
-        node.in_tree = i == 0 || element_in_tree(page, habits_served(), index, virtual_time.now);
+        node.in_tree = i == 0 || (element_in_tree(page, habits_served(), index, virtual_time.now) &&
+                                  !arriving_later(index));
         node.generation = element_generation(habits_served(), index);
         node.enabled = !e.disabled;
         node.offscreen = element_offscreen(page, habits_served(), index);

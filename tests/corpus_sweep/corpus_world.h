@@ -18,8 +18,9 @@ enum ClientProfile {
     // Wine 10's: no patterns; every element enabled and on screen.
     CLIENT_WINE10,
     // Wine 10's against the launcher's Chromium: the late tree (again after
-    // every re-render: an empty document until it is rebuilt), re-renders
-    // after every action and their stale elements, modal dialogs.
+    // every re-render: an empty document until it is rebuilt), which comes in
+    // two parts, re-renders after every action and their stale elements,
+    // modal dialogs.
     CLIENT_CHROMIUM,
 };
 
