@@ -156,6 +156,10 @@ void read_launcher_arguments(int argc, wchar_t** argv, LauncherSettings* setting
                 settings->count_calls = 1;
             else if (!wcscmp(word, L"--no-caption"))
                 settings->no_caption = 1;
+            else if (!wcscmp(word, L"--dpi-aware"))
+                settings->dpi_aware = 1;
+            else if (!wcscmp(word, L"--log-nudges"))
+                settings->log_nudges = 1;
         }
         if (takes_value)
             i++;

@@ -40,6 +40,8 @@ struct LauncherSettings {
     int client_given;  // --client: the client area's place and size on screen, whatever the frame
     RECT client;
     int no_caption;    // a sizing frame without a caption, as Chromium draws its own
+    int dpi_aware;     // per-monitor v2: placed, painted and served at the window's DPI
+    int log_nudges;    // a NUDGE line for each client accessibility request (the tool's passes)
     wchar_t log_path[MAX_PATH];
     wchar_t watch_path[MAX_PATH];  // whose being there each SHOWN line tells
     wchar_t page_path[MAX_PATH];

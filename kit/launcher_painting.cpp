@@ -6,6 +6,7 @@
 #include "launcher_state.h"
 #include "launcher_windows.h"
 #include "page_paint.h"
+#include "page_scale.h"
 
 namespace {
 
@@ -21,18 +22,20 @@ void fill(HDC dc, int left, int top, int right, int bottom, COLORREF colour)
     DeleteObject(brush);
 }
 
-// The scene in the client coordinates of the main window.
+// The scene in the client coordinates of the main window: its 96-DPI
+// lengths in the window's own units (s).
 void paint_scene(HDC dc, RECT client)
 {
+    int (*s)(int) = to_window_units;
     fill(dc, client.left, client.top, client.right, client.bottom, BACKGROUND);
     if (settings.popup_until_escape && !button_shown) {
         // A pop-up over the page: a panel with a title bar and two grey
         // buttons, so that the window is not one flat colour.
         int cx = (client.left + client.right) / 2, cy = (client.top + client.bottom) / 2;
-        fill(dc, cx - 220, cy - 120, cx + 220, cy + 120, RGB(0x31, 0x33, 0x38));
-        fill(dc, cx - 220, cy - 120, cx + 220, cy - 84, RGB(0x48, 0x4b, 0x52));
-        fill(dc, cx - 190, cy + 60, cx - 20, cy + 96, RGB(0x5a, 0x5d, 0x63));
-        fill(dc, cx + 20, cy + 60, cx + 190, cy + 96, RGB(0x5a, 0x5d, 0x63));
+        fill(dc, cx - s(220), cy - s(120), cx + s(220), cy + s(120), RGB(0x31, 0x33, 0x38));
+        fill(dc, cx - s(220), cy - s(120), cx + s(220), cy - s(84), RGB(0x48, 0x4b, 0x52));
+        fill(dc, cx - s(190), cy + s(60), cx - s(20), cy + s(96), RGB(0x5a, 0x5d, 0x63));
+        fill(dc, cx + s(20), cy + s(60), cx + s(190), cy + s(96), RGB(0x5a, 0x5d, 0x63));
     }
     if (!settings.has_button || !button_shown)
         return;
@@ -41,15 +44,15 @@ void paint_scene(HDC dc, RECT client)
     // A blocky "PLAY" caption: white bars in the middle of the button.
     int cx = (b.left + b.right) / 2, cy = (b.top + b.bottom) / 2;
     for (int letter = 0; letter < 4; letter++) {
-        int lx = cx - 44 + letter * 24;
-        fill(dc, lx, cy - 10, lx + 4, cy + 10, CAPTION);
-        fill(dc, lx, cy - 10, lx + 14, cy - 6, CAPTION);
-        fill(dc, lx + 10, cy - 10, lx + 14, cy, CAPTION);
-        fill(dc, lx, cy - 2, lx + 14, cy + 2, CAPTION);
+        int lx = cx - s(44 - letter * 24);
+        fill(dc, lx, cy - s(10), lx + s(4), cy + s(10), CAPTION);
+        fill(dc, lx, cy - s(10), lx + s(14), cy - s(6), CAPTION);
+        fill(dc, lx + s(10), cy - s(10), lx + s(14), cy, CAPTION);
+        fill(dc, lx, cy - s(2), lx + s(14), cy + s(2), CAPTION);
     }
     if (settings.marker) {
-        int my = (b.top + b.bottom) / 2 - 6;
-        fill(dc, b.left - 40, my, b.left - 28, my + 12, MARKER);
+        int my = (b.top + b.bottom) / 2 - s(6);
+        fill(dc, b.left - s(40), my, b.left - s(28), my + s(12), MARKER);
     }
 }
 

@@ -13,6 +13,7 @@
 #include "launcher_windows.h"
 #include "page.h"
 #include "page_paint.h"
+#include "page_scale.h"
 #include "uia_provider.h"
 
 namespace {
@@ -94,6 +95,9 @@ HWND start_simulated_launcher(int argc, wchar_t** argv)
         return nullptr;
     if (settings.button_after_ms > 0 || settings.popup_until_escape)
         button_shown = 0;
+    // Before any window: a window keeps the awareness it was made with.
+    if (settings.dpi_aware && !become_per_monitor_aware())
+        settings.dpi_aware = 0;
     HINSTANCE instance = GetModuleHandleW(nullptr);
     register_launcher_classes(instance);
 
@@ -103,8 +107,10 @@ HWND start_simulated_launcher(int argc, wchar_t** argv)
         if (!first)
             first = window;
     }
-    if (first)
+    if (first) {
+        log_line("DPI window %d %s", window_dpi(first), settings.dpi_aware ? "aware" : "unaware");
         log_line("READY");
+    }
     return first;
 }
 

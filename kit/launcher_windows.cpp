@@ -9,6 +9,7 @@
 #include "launcher_input.h"
 #include "launcher_painting.h"
 #include "launcher_state.h"
+#include "page_scale.h"
 #include "uia_provider.h"
 
 namespace {
@@ -118,6 +119,9 @@ LRESULT CALLBACK main_procedure(HWND window, UINT message, WPARAM wparam, LPARAM
     if (handled != -1)
         return handled;
     if (message == WM_GETOBJECT) {
+        // The tool asks for the client's accessibility once a pass.
+        if (settings.log_nudges && (LONG)lparam == OBJID_CLIENT)
+            log_line("NUDGE");
         // Only the top-level window serves the page: the Chrome child answers
         // as a plain window, so the tree is not served twice.
         LRESULT answer = 0;
@@ -184,17 +188,19 @@ void create_page_children(HWND window, HINSTANCE instance)
             child_class.lpszClassName = child.class_name.c_str();
             RegisterClassW(&child_class);
         }
-        POINT corner{child.left, child.top};
+        POINT corner{to_window_units(child.left), to_window_units(child.top)};
         ScreenToClient(window, &corner);
         CreateWindowExW(0, child.class_name.c_str(), child.text.c_str(),
-                        WS_CHILD | (child.hidden ? 0 : WS_VISIBLE), corner.x, corner.y, child.width,
-                        child.height, window, nullptr, instance, nullptr);
+                        WS_CHILD | (child.hidden ? 0 : WS_VISIBLE), corner.x, corner.y,
+                        to_window_units(child.width), to_window_units(child.height), window, nullptr, instance,
+                        nullptr);
     }
 }
 
 // --client: moves the window so that its client area covers that rectangle
-// of the screen, whatever its frame, as the player's did. A page's elements
-// keep their screen places: the window element takes the outer rectangle.
+// of the screen (in the window's own units), whatever its frame, as the
+// player's did. A page's elements keep their screen places: the window
+// element takes the outer rectangle, in the page's units.
 void place_client_area(HWND window)
 {
     RECT outer, client;
@@ -208,23 +214,43 @@ void place_client_area(HWND window)
     SetWindowPos(window, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     if (has_page && GetWindowRect(window, &outer)) {
         PageElement& root = page.elements[0];
-        root.left = (int)outer.left;
-        root.top = (int)outer.top;
-        root.width = (int)(outer.right - outer.left);
-        root.height = (int)(outer.bottom - outer.top);
+        root.left = to_page_units((int)outer.left);
+        root.top = to_page_units((int)outer.top);
+        root.width = to_page_units((int)(outer.right - outer.left));
+        root.height = to_page_units((int)(outer.bottom - outer.top));
     }
 }
 
-// The default button sits centred, 120 pixels above the client bottom.
+// The default button sits centred, 120 pixels above the client bottom; the
+// button, given or not, in the window's own units.
 void place_button(HWND window)
 {
+    if (settings.button_given == 1) {
+        const RECT& b = settings.button;
+        settings.button = RECT{to_window_units(b.left), to_window_units(b.top), to_window_units(b.right),
+                               to_window_units(b.bottom)};
+        settings.button_given = 2;  // scaled once: later windows take it as it is
+    }
     if (settings.button_given)
         return;
     RECT client;
     GetClientRect(window, &client);
-    int left = (client.right - 300) / 2;
-    int top = client.bottom - 120 - 64;
-    settings.button = RECT{left, top, left + 300, top + 64};
+    int width = to_window_units(300), height = to_window_units(64);
+    int left = (client.right - width) / 2;
+    int top = client.bottom - to_window_units(120) - height;
+    settings.button = RECT{left, top, left + width, top + height};
+}
+
+// --dpi-aware: the window, made at the 96-DPI place and size, learns its
+// DPI and takes them scaled.
+void scale_window(HWND window, int index)
+{
+    if (!settings.dpi_aware)
+        return;
+    set_page_dpi(window_dpi(window));
+    SetWindowPos(window, nullptr, to_window_units(settings.x + index * 10), to_window_units(settings.y + index * 10),
+                 to_window_units(settings.width - index * settings.shrink), to_window_units(settings.height),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 BOOL CALLBACK destroy_page_child(HWND child, LPARAM)
@@ -309,6 +335,7 @@ HWND create_main_window(HINSTANCE instance, int index)
     main_windows_open++;
     if (settings.layered)
         SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA);
+    scale_window(window, index);
     if (index == 0 && settings.client_given)
         place_client_area(window);
     place_button(window);

@@ -1,6 +1,7 @@
 #include "page_paint.h"
 
 #include "chromium_habits.h"
+#include "page_scale.h"
 
 namespace {
 
@@ -31,9 +32,10 @@ RECT page_client_rect(HWND window, const Page& page, int index)
     ClientToScreen(window, &origin);
     const PageElement& root = page.elements[0];
     const PageElement& e = page.elements[(size_t)index];
-    LONG left = outer.left + (e.left - root.left) - origin.x;
-    LONG top = outer.top + (e.top - root.top) - origin.y;
-    return RECT{left, top, left + e.width, top + e.height};
+    int left = e.left - root.left, top = e.top - root.top;
+    LONG x = outer.left - origin.x, y = outer.top - origin.y;
+    return RECT{x + to_window_units(left), y + to_window_units(top), x + to_window_units(left + e.width),
+                y + to_window_units(top + e.height)};
 }
 
 void paint_page(HWND window, HDC dc, const Page& page, const PageBackground* background)
@@ -43,10 +45,24 @@ void paint_page(HWND window, HDC dc, const Page& page, const PageBackground* bac
     fill(dc, client, BACKGROUND);
     if (background && !background->pixels.empty()) {
         long rows = background->height < 0 ? -(long)background->height : background->height;
-        SetDIBitsToDevice(dc, 0, 0, (DWORD)background->width, (DWORD)rows, 0, 0, 0, (UINT)rows,
-                          background->pixels.data(), (const BITMAPINFO*)background->info.data(), DIB_RGB_COLORS);
+        const BITMAPINFO* info = (const BITMAPINFO*)background->info.data();
+        if (page_dpi() == 96) {
+            SetDIBitsToDevice(dc, 0, 0, (DWORD)background->width, (DWORD)rows, 0, 0, 0, (UINT)rows,
+                              background->pixels.data(), info, DIB_RGB_COLORS);
+        } else {
+            // A picture of the page's pixels, stretched as the window is scaled.
+            SetStretchBltMode(dc, COLORONCOLOR);
+            StretchDIBits(dc, 0, 0, to_window_units((int)background->width), to_window_units((int)rows), 0, 0,
+                          (int)background->width, (int)rows, background->pixels.data(), info, DIB_RGB_COLORS,
+                          SRCCOPY);
+        }
     }
-    HGDIOBJ old_font = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    // The dialog font's 11 pixels at 96 DPI, scaled with the rest.
+    HFONT text_font = page_dpi() == 96 ? nullptr
+                                       : CreateFontW(-to_window_units(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                                     DEFAULT_QUALITY, DEFAULT_PITCH, L"Tahoma");
+    HGDIOBJ old_font = SelectObject(dc, text_font ? (HGDIOBJ)text_font : GetStockObject(DEFAULT_GUI_FONT));
     SetBkMode(dc, TRANSPARENT);
     for (int i = 0; i < (int)page.elements.size(); i++) {
         if (!page_element_visible(page, i))
@@ -78,11 +94,14 @@ void paint_page(HWND window, HDC dc, const Page& page, const PageBackground* bac
             }
         }
         if (e.marker) {
-            int middle = (r.top + r.bottom) / 2 - 6;
-            fill(dc, RECT{r.left - 40, middle, r.left - 28, middle + 12}, MARKER);
+            int middle = (r.top + r.bottom) / 2 - to_window_units(6);
+            fill(dc, RECT{r.left - to_window_units(40), middle, r.left - to_window_units(28), middle + to_window_units(12)},
+                 MARKER);
         }
     }
     SelectObject(dc, old_font);
+    if (text_font)
+        DeleteObject(text_font);
 }
 
 int page_element_at(HWND window, const Page& page, POINT client)

@@ -5,6 +5,8 @@
 
 #include <new>
 
+#include "page_scale.h"
+
 namespace {
 
 const HRESULT ELEMENT_NOT_AVAILABLE = (HRESULT)0x80040201;  // UIA_E_ELEMENTNOTAVAILABLE
@@ -58,18 +60,21 @@ const PageElement& record(int index)
     return state.page->elements[(size_t)index];
 }
 
-// The element's rectangle on screen now: as the page places it relative to
-// the window element, moved with the window.
+// The element's rectangle on screen now, in physical pixels as UI
+// Automation's clients read them: as the page places it relative to the
+// window element, moved with the window, scaled as the window is.
 RECT screen_rect(int index)
 {
     RECT window = {0, 0, 0, 0};
     GetWindowRect(state.window, &window);
     if (index == 0)
-        return window;
+        return physical_screen_rect(state.window, window);
     const PageElement& root = record(0);
     const PageElement& e = record(index);
-    LONG left = window.left + (e.left - root.left), top = window.top + (e.top - root.top);
-    return RECT{left, top, left + e.width, top + e.height};
+    int left = e.left - root.left, top = e.top - root.top;
+    RECT own = {window.left + to_window_units(left), window.top + to_window_units(top),
+                window.left + to_window_units(left + e.width), window.top + to_window_units(top + e.height)};
+    return physical_screen_rect(state.window, own);
 }
 
 // The shown children of `parent` in page order: the next one after `after`

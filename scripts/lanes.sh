@@ -11,6 +11,9 @@
 # CTEST ARGS pick tests as ctest does (-R REGEX, -E REGEX, -L LABEL); none:
 # all. --default instead of them: the tools' default display and prefix of
 # each Wine (what scripts/main-job.sh uses).
+# A Wine 10 lane whose tests set KV6_WINE10_DPI (kind wine10@DPI) gets its
+# prefix set to that DPI (LogPixels in both of the keys Windows reads, then a
+# new wineserver), once: .kestrov-dpi in the prefix says which it has.
 # prepare makes the prefixes before any test runs, so that making one never
 # loads the machine under a running test: a new Wine 8 prefix takes 10 to
 # 20 s, a Wine 10 one 20 to 40 s, KV6_PREPARE_JOBS (default 2) at a time. It
@@ -67,6 +70,19 @@ display_up() {
   pgrep -f "^Xvfb $1( |\$)" >/dev/null
 }
 
+# The DPI of a lane's kind (wine10@144: 144), empty for the default 96.
+lane_dpi() {
+  case "$1" in *@*) echo "${1#*@}" ;; esac
+}
+
+# 0 when the lane's prefix is complete and at the lane's DPI.
+prefix_ready() {
+  local dpi
+  dpi="$(lane_dpi "$1")"
+  [ -f "$2/.kestrov-ready" ] || return 1
+  [ -z "$dpi" ] || [ "$(cat "$2/.kestrov-dpi" 2>/dev/null)" = "$dpi" ]
+}
+
 # Makes one lane ready: its display, its prefix (the marker the tools write
 # last) and, for Wine 8, the wineserver that stays up; a Wine 10 server ends
 # at once (a test's run starts its own).
@@ -82,6 +98,18 @@ prepare_one() {
   if [ ! -f "$prefix/.kestrov-ready" ]; then
     echo "the prefix $prefix is not complete (no .kestrov-ready)"
     return 1
+  fi
+  local dpi key
+  dpi="$(lane_dpi "$kind")"
+  if [ -n "$dpi" ] && ! prefix_ready "$kind" "$prefix"; then
+    # The display's DPI as Windows keeps it; a new server reads it.
+    for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+      KV6_WINE10_DISPLAY="$display" KV6_WINE10_PREFIX="$prefix" KV6_WINE10_LINGER=0 \
+        tools/wine10-run reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f || return 1
+    done
+    KV6_WINE10_PREFIX="$prefix" tools/wine10-run --stop
+    echo "$dpi" >"$prefix/.kestrov-dpi"
+    echo "set to $dpi DPI"
   fi
   echo "ready in $((SECONDS - start)) s"
 }
@@ -123,11 +151,11 @@ prepare() {
   all="$(lanes "$@")"
   while IFS='|' read -r kind display prefix tests; do
     [ -n "$kind" ] || continue
-    if [ "$kind" = wine10 ] && [ ! -f "$root/.kestrov-wine10-ready" ]; then
+    if [ "$kind" != wine8 ] && [ ! -f "$root/.kestrov-wine10-ready" ]; then
       skipped=$((skipped + 1))  # no Wine 10 root: those tests are skipped
       continue
     fi
-    if [ ! -f "$prefix/.kestrov-ready" ]; then
+    if ! prefix_ready "$kind" "$prefix"; then
       if [ "$kind" = wine8 ]; then prefixes8=$((prefixes8 + 1)); else prefixes10=$((prefixes10 + 1)); fi
     elif display_up "$display"; then
       continue

@@ -1,8 +1,10 @@
 # Reads ctest's own list of tests (ctest --show-only=json-v1) and writes one
 # line per test and Wine it runs under, fields between bars:
 #   KIND|DISPLAY|PREFIX|TEST
-# KIND is wine8 (tools/wine-run) or wine10 (tools/wine10-run); DISPLAY and
-# PREFIX are what the test's ENVIRONMENT gives (empty: the tool's default).
+# KIND is wine8 (tools/wine-run) or wine10 (tools/wine10-run), or
+# wine10@DPI for a Wine 10 lane whose prefix runs at DPI (its ENVIRONMENT's
+# KV6_WINE10_DPI); DISPLAY and PREFIX are what the test's ENVIRONMENT gives
+# (empty: the tool's default).
 # A test runs under a Wine when its command names the tool or its
 # ENVIRONMENT sets that tool's variables. scripts/lanes.sh reads the lines:
 # so the lanes are written down once, in tests/CMakeLists.txt.
@@ -21,6 +23,7 @@ if(count GREATER 0)
     set(prefix8 "")
     set(display10 "")
     set(prefix10 "")
+    set(dpi10 "")
     string(JSON words ERROR_VARIABLE missing LENGTH "${json}" tests ${i} command)
     if(NOT missing AND words GREATER 0)
       math(EXPR last_word "${words} - 1")
@@ -58,6 +61,8 @@ if(count GREATER 0)
           elseif(setting MATCHES "^KV6_WINE10_PREFIX=(.*)$")
             set(wine10 1)
             set(prefix10 "${CMAKE_MATCH_1}")
+          elseif(setting MATCHES "^KV6_WINE10_DPI=([0-9]+)$")
+            set(dpi10 "@${CMAKE_MATCH_1}")
           endif()
         endforeach()
       endforeach()
@@ -66,7 +71,7 @@ if(count GREATER 0)
       string(APPEND out "wine8|${display8}|${prefix8}|${name}\n")
     endif()
     if(wine10)
-      string(APPEND out "wine10|${display10}|${prefix10}|${name}\n")
+      string(APPEND out "wine10${dpi10}|${display10}|${prefix10}|${name}\n")
     endif()
   endforeach()
 endif()

@@ -11,6 +11,7 @@
 #include "vision/capture.h"
 #include "vision/comparisons.h"
 #include "vision/green_button.h"
+#include "windows/coordinates.h"
 #include "windows/discovery.h"
 #include "windows/launcher_call.h"
 #include "windows/window_handling.h"
@@ -57,6 +58,17 @@ static void report_window(HWND window, HWND best)
            (long)rect.left, (long)rect.top, (long)(rect.right - rect.left),
            (long)(rect.bottom - rect.top), to_utf8(image_path),
            window == best ? " (this one)" : "");
+}
+
+// The monitor's DPI and the window's own, with its awareness: whether the
+// system stretches the launcher's pixels, and by how much.
+static void report_scale(HWND window)
+{
+    static const char* const AWARENESS_WORDS[] = {"unaware", "system-aware", "per-monitor-aware"};
+    WindowScale scale;
+    read_window_scale(window, &scale);
+    report("DPI monitor %u window %u %s", (unsigned)scale.monitor_dpi, (unsigned)scale.window_dpi,
+           scale.awareness >= 0 && scale.awareness <= 2 ? AWARENESS_WORDS[scale.awareness] : "unknown");
 }
 
 BOOL CALLBACK print_child_window(HWND child, LPARAM unused)
@@ -242,6 +254,7 @@ int dump_launcher(HWND best, const LauncherWindows* found, ULONGLONG uia_end, co
     for (int i = 0; i < found->count; i++)
         report_window(found->windows[i], best);
     EnumChildWindows(best, print_child_window, 0);
+    report_scale(best);
 
     // The picture first: it bounds itself, and what it leaves of the time
     // goes to the UI Automation part, which a slow client needs most. Its

@@ -10,6 +10,7 @@
 #include "vision/capture.h"
 #include "vision/comparisons.h"
 #include "vision/green_button.h"
+#include "windows/coordinates.h"
 #include "windows/java_watch.h"
 #include "windows/window_handling.h"
 
@@ -116,10 +117,8 @@ void post_click_message(HWND window, const PlayTarget* target)
             break;
         w = child;
     }
-    POINT local = p;
-    ScreenToClient(w, &local);
-    uint32_t packed = ((uint32_t)local.x & 0xFFFFu) | ((uint32_t)local.y << 16);
-    LPARAM where = (LPARAM)packed;
+    // In w's own client coordinates: a posted message is not rescaled.
+    LPARAM where = client_point_lparam(w, p);
     PostMessageW(w, WM_MOUSEMOVE, 0, where);
     wait_ms(40);
     PostMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, where);

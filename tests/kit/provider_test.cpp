@@ -34,6 +34,7 @@ const LineCase LINES[] = {
     {"[pane] \"x\" 1 2 3 4 sideways", 0, 0, 0, L"", 0, 0, 0, 0, 0, 0, 0},
     {"WINDOW Chrome_WidgetWin_1 \"Minecraft Launcher\" 1 2 3 4 x.exe", 0, 0, 0, L"", 0, 0, 0, 0, 0, 0, 0},
     {"  CHILD Chrome_RenderWidgetHostHWND \"\" 1 2 3 4", 0, 0, 0, L"", 0, 0, 0, 0, 0, 0, 0},
+    {"DPI monitor 144 window 96 unaware", 0, 0, 0, L"", 0, 0, 0, 0, 0, 0, 0},
     {"# [button] \"Play\" 1 2 3 4", 0, 0, 0, L"", 0, 0, 0, 0, 0, 0, 0},
     {"[button \"Play\" 1 2 3 4", 0, 0, 0, L"", 0, 0, 0, 0, 0, 0, 0},
     {"[button] \"", 0, 0, 0, L"", 0, 0, 0, 0, 0, 0, 0},
@@ -210,6 +211,7 @@ TEST(PageActions, RerenderOnceSwallowsOnlyTheFirstPress)
 const char PLAYER_DUMP[] =
     "WINDOW Chrome_WidgetWin_1 \"Minecraft Launcher\" 100 80 1000 700 C:\\x\\MinecraftLauncher.exe (this one)\r\n"
     "  CHILD Chrome_RenderWidgetHostHWND \"Chrome Legacy Window\" 108 111 984 661\r\n"
+    "DPI monitor 96 window 96 unaware\r\n"
     "[window] \"Minecraft Launcher\" 100 80 1000 700\r\n"
     "  [\xeb\x8b\xa8\xec\xb6\x94] \"\xed\x94\x8c\xeb\xa0\x88\xec\x9d\xb4 \xf0\x9f\x8e\xae\" 600 664 220 60\r\n"
     "  [\xed\x85\x8d\xec\x8a\xa4\xed\x8a\xb8] \"Kestrov V6\" 360 672 210 44 ## marker\r\n";

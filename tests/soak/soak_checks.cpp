@@ -41,6 +41,7 @@ const LinePattern GRAMMAR[] = {
     {"MINIMIZED \\d+", 1 << MINIMIZE},
     {"WINDOW .+ \".*\" -?\\d+ -?\\d+ -?\\d+ -?\\d+ .*", 1 << DUMP},
     {"  CHILD .+ \".*\" -?\\d+ -?\\d+ -?\\d+ -?\\d+( hidden)?", 1 << DUMP},
+    {"DPI monitor \\d+ window \\d+ (unaware|system-aware|per-monitor-aware|unknown)", 1 << DUMP},
     {"UIA unavailable \\(0x[0-9a-f]{8}\\)", 1 << DUMP},
     {"UIA no tree \\(walker (yes|none), element 0x[0-9a-f]{8}\\)", 1 << DUMP},
     {"( {2})*\\[[^\\]]*\\] \".*\" -?\\d+ -?\\d+ -?\\d+ -?\\d+( disabled)?( offscreen)?( invoke)?", 1 << DUMP},

@@ -273,6 +273,46 @@ TEST_F(CaptureTest, NoScreenCopyWhileAnotherWindowStaysInFront)
     expect_empty();
 }
 
+// The screen copy shows the launcher only where nothing topmost lies over
+// its client area and every pixel of that area is on a monitor (a part off
+// them copies black); else there is no picture. Both printed ones are black.
+TEST_F(CaptureTest, ScreenCopyOnlyOfAClientAreaThatShowsAlone)
+{
+    const int right = GetSystemMetrics(SM_CXSCREEN), bottom = GetSystemMetrics(SM_CYSCREEN);
+    enum { NO_BLOCKER, TOPMOST_OVER, TOPMOST_BESIDE };
+    struct Row {
+        const char* what;
+        int x, y, blocker, result;
+    } rows[] = {
+        {"alone", 100, 100, NO_BLOCKER, 1},
+        {"a topmost window over it", 100, 100, TOPMOST_OVER, 0},
+        {"a topmost window beside it", 100, 100, TOPMOST_BESIDE, 1},
+        {"partly off the right edge", right - 100, 100, NO_BLOCKER, 0},
+        {"partly off the bottom", 100, bottom - 100, NO_BLOCKER, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        target = TestWindow{nullptr, 2, 0, 0, SCENE_BACK};
+        open_window(&target, TARGET_SLOT, row.x, row.y, 200, 150);
+        if (row.blocker != NO_BLOCKER) {
+            blocker = TestWindow{nullptr, 0, 0, 1, BLOCKER_COLOUR};
+            open_window(&blocker, BLOCKER_SLOT, row.blocker == TOPMOST_OVER ? 150 : 400, 150, 100, 80);
+            SetWindowPos(blocker.window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+        SetForegroundWindow(target.window);
+        pump_for(50);
+        ASSERT_EQ(target.window, GetForegroundWindow());
+        EXPECT_EQ(row.result, capture_window(target.window, &picture));
+        if (row.result)
+            expect_scene(200, 150);
+        release_capture(&picture);
+        if (blocker.window)
+            SetWindowPos(blocker.window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        close_window(&blocker);
+        close_window(&target);
+    }
+}
+
 TEST_F(CaptureTest, OneColourOnTheScreenTooIsNoPicture)
 {
     target = TestWindow{nullptr, 0, 0, 1, SCENE_BACK};
