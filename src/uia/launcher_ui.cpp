@@ -58,10 +58,10 @@ static uint32_t ui_call_limit(int kind)
     uint64_t left = ui_route.call_deadline > now ? ui_route.call_deadline - now : 0;
     if (left < MIN_UI_CALL_MS)
         left = MIN_UI_CALL_MS;
-    // A slow client is waited for as long as its scans take, when the run's
-    // end does not bound the call (a press's confirmation): one look, not a
-    // given-up route.
-    uint64_t slow = 2 * ui_route.slowest_scan_ms;
+    // A slow client is waited for as long as its scans take (their cost
+    // varies fourfold on a loaded machine), when the run's end does not bound
+    // the call (a press's confirmation): a look, not a given-up route.
+    uint64_t slow = 4 * ui_route.slowest_scan_ms;
     if (slow > SLOW_SCAN_LIMIT_MS)
         slow = SLOW_SCAN_LIMIT_MS;
     if (kind == UI_SCAN && ui_route.run_end == 0 && slow > left)

@@ -21,8 +21,8 @@ enum {
     // are 2 s and 20 s); under them the tool's deadlines still hold.
     UIA_CONNECTION_TIMEOUT_MS = 2000,
     UIA_TRANSACTION_TIMEOUT_MS = 10000,
-    // The most a press's confirming scan waits for a slow client (twice its
-    // slowest scan so far): Windows' own client gives up on a call at 20 s.
+    // The most a press's confirming scan waits for a slow client (four times
+    // its slowest scan so far): Windows' own client gives up on a call at 20 s.
     SLOW_SCAN_LIMIT_MS = 20000,
 };
 

@@ -6,6 +6,7 @@
 
 #include "app/settings.h"
 #include "chromium_habits.h"
+#include "launcher_actions.h"
 #include "launcher_start.h"
 #include "launcher_state.h"
 #include "page.h"
@@ -30,6 +31,9 @@ struct World {
     unsigned random;
     uint64_t busy_until;  // the launcher's provider is busy with an abandoned call until then
     int generation;       // the page's re-renders seen so far
+    uint64_t game_at;     // WORLD_GAME_LATE: when the game starts; 0 for not yet pressed
+    int hidden;           // WORLD_HIDES: 1 while hidden, 2 once shown again
+    std::string play_id;  // the element whose press starts the game
 };
 World world;
 // The launcher's window, kept from run to run: taking a window off the
@@ -54,11 +58,33 @@ void collect_log(const char* line)
 {
     world.result->log.push_back(line);
     world.result->log_ms.push_back(virtual_time.now - START);
+    if (world.run->fault == WORLD_GAME_LATE && !world.game_at && line == "ACTION hide " + world.play_id)
+        world.game_at = virtual_time.now + (uint64_t)world.run->fault_for;
+}
+
+// The world's own events, as the clock reaches them.
+void run_world_events()
+{
+    uint64_t now = virtual_time.now - START;
+    if (world.run->fault == WORLD_GAME_LATE && world.game_at && virtual_time.now >= world.game_at) {
+        world.game_at = ~0ull;
+        start_java();
+    }
+    if (world.run->fault == WORLD_HIDES && world.hidden == 0 && now >= (uint64_t)world.run->fault_at) {
+        world.hidden = 1;
+        ShowWindow(page_window, SW_HIDE);
+    }
+    if (world.run->fault == WORLD_HIDES && world.hidden == 1 && now >= (uint64_t)(world.run->fault_at + world.run->fault_for)) {
+        world.hidden = 2;
+        world.result->shown_again_ms = now;
+        ShowWindow(page_window, SW_SHOWNA);
+    }
 }
 
 // What the launcher has been sent is handled whenever the tool waits.
 void pump_messages(uint64_t)
 {
+    run_world_events();
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);
@@ -145,11 +171,28 @@ uint64_t waited_until(uint64_t start, uint32_t limit_ms)
 // tool gave up on keeps the provider busy until it ends. A call that would
 // end after the tool stops waiting overruns; it is never started when the
 // provider is busy past that.
+int ui_stopped(uint64_t now)
+{
+    uint64_t at = START + (uint64_t)world.run->fault_at;
+    return world.run->fault == WORLD_UI_STOPS && now >= at &&
+           (world.run->fault_for == 0 || now < at + (uint64_t)world.run->fault_for);
+}
+
 int wait_on_virtual_time(LauncherCall* call, HWND, uint32_t limit_ms)
 {
     uint64_t cost = 0;
-    if (call->kind == CALL_UI_SCAN)
+    UiaDouble& d = *world.double_client;
+    d.faults.element_from_handle = UIA_OK;
+    if (call->kind == CALL_UI_SCAN) {
         cost = scan_cost();
+        if (world.run->flaky && next_random() % 4 == 0)
+            d.faults.element_from_handle = UIA_FAIL;
+        if (ui_stopped(virtual_time.now)) {
+            // Windows' client gives up on a provider that does not answer.
+            cost = 2000;
+            d.faults.element_from_handle = UIA_TIMEOUT;
+        }
+    }
     else if (call->kind == CALL_UI_ACTION)
         cost = 1 + (uint64_t)world.run->scan_ms / 50;
     if (cost == 0) {
@@ -199,13 +242,16 @@ void end_started_games(const std::vector<std::string>& log)
 
 const char* profile_name_of(int profile)
 {
-    return profile == CLIENT_WINDOWS ? "windows" : profile == CLIENT_WINE10 ? "wine10" : "chromium";
+    return profile == CLIENT_WINDOWS  ? "windows"
+           : profile == CLIENT_WINE10 ? "wine10"
+           : profile == CLIENT_NONE   ? "none"
+                                      : "chromium";
 }
 
 int run_in_world(const WorldRun& run, WorldResult* result)
 {
     *result = WorldResult();
-    world = World{&run, result, nullptr, run.seed * 2654435761u + 1u, 0, 0};
+    world = World{&run, result, nullptr, run.seed * 2654435761u + 1u, 0, 0, 0, 0, ""};
     log_hook = collect_log;
     std::vector<std::wstring> words = {L"MinecraftLauncher.exe", L"--page", run.page_path};
     if (run.profile == CLIENT_CHROMIUM)
@@ -231,10 +277,29 @@ int run_in_world(const WorldRun& run, WorldResult* result)
     }
     if (run.profile == CLIENT_CHROMIUM && run.lazy_ms >= 0)
         habits.habits.lazy_ms = run.lazy_ms;
+    if (run.fault == WORLD_TREE_NEVER)
+        habits.habits.lazy_ms = 600000;
+    if (run.fault == WORLD_GAME_LATE) {
+        // Pressed, Play goes away at once; the world starts the game later.
+        for (PageElement& e : page.elements)
+            for (PageAction& action : e.actions)
+                if (action.kind == PAGE_ACTION_START_JAVA) {
+                    action = PageAction{PAGE_ACTION_HIDE, e.id};
+                    world.play_id = e.id;
+                }
+    }
     UiaDouble d;
     for (size_t i = 1; i < page.elements.size(); i++) {
         const PageElement& e = page.elements[i];
         add_node(d, e.parent < 0 ? 0 : e.parent, e.name.c_str(), e.control_type, RECT{0, 0, 0, 0});
+    }
+    if (run.profile == CLIENT_CHROMIUM) {
+        // A scroll bar beside the document, outside it: it tells nothing of
+        // whether the page's tree has come.
+        RECT frame = {0, 0, 0, 0};
+        GetWindowRect(window, &frame);
+        add_node(d, 0, L"Vertical", UIA_ScrollBarControlTypeId,
+                 RECT{frame.right - 20, frame.top + 40, frame.right - 4, frame.bottom - 8});
     }
     d.nodes[0].name = page.elements[0].name;
     d.states_unread = run.profile != CLIENT_WINDOWS;
@@ -242,7 +307,8 @@ int run_in_world(const WorldRun& run, WorldResult* result)
     d.world.read = note_read;
     d.world.act = act_on_page;
     world.double_client = &d;
-    install_uia_double(d);
+    if (run.profile != CLIENT_NONE)
+        install_uia_double(d);
     reset_settings();
     find_only = run.find_only;
     virtual_time.on_wait = pump_messages;
@@ -258,6 +324,8 @@ int run_in_world(const WorldRun& run, WorldResult* result)
     call_waiter = await_on_worker;
     pump_messages(0);
     end_started_games(result->log);
+    if (world.hidden == 1)
+        ShowWindow(page_window, SW_SHOWNA);
     remove_uia_double(d);
     world.double_client = nullptr;
     remove_virtual_time();

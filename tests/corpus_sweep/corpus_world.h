@@ -22,9 +22,27 @@ enum ClientProfile {
     // two parts, re-renders after every action and their stale elements,
     // modal dialogs.
     CLIENT_CHROMIUM,
+    // No UI Automation at all (Wine 8): the picture alone.
+    CLIENT_NONE,
 };
 
-const char* profile_name_of(int profile);  // "windows", "wine10", "chromium"
+const char* profile_name_of(int profile);  // "windows", "wine10", "chromium", "none"
+
+// What else the world does, for the runs that prove one rule each.
+enum WorldFault {
+    WORLD_AS_SERVED,
+    // Chromium never builds its tree (accessibility off): an empty document.
+    WORLD_TREE_NEVER,
+    // From fault_at, for fault_for ms (0: for good), the client's calls into
+    // the launcher's UI time out (UIA_E_TIMEOUT after 2 s), while its window
+    // still answers.
+    WORLD_UI_STOPS,
+    // Play's press hides it (a progress line shows) and the game starts
+    // fault_for ms later.
+    WORLD_GAME_LATE,
+    // The window hides at fault_at and shows again fault_for ms later.
+    WORLD_HIDES,
+};
 
 struct WorldRun {
     std::wstring page_path;
@@ -34,6 +52,9 @@ struct WorldRun {
     int find_only;
     int timeout_s;
     int lazy_ms;    // Chromium's late tree, ms after it is asked; -1: the kit's 1500
+    int flaky;      // 1 scan in 4 (by the seed) fails at its root (E_FAIL)
+    int fault;      // a WorldFault
+    int fault_at, fault_for;
 };
 
 struct WorldResult {
@@ -45,6 +66,7 @@ struct WorldResult {
     int scans;           // scans the tool's calls finished
     int overruns;        // scans the tool stopped waiting for
     uint64_t ended_ms;   // when run_press returned
+    uint64_t shown_again_ms;  // WORLD_HIDES: when the window showed again
 };
 
 // Runs the tool's press or find against the page once. 0 when the page or
