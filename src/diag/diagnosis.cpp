@@ -153,7 +153,7 @@ void write_diagnosis(const char* last_line, int exit_code)
     append_diagnosis_line(&head, "#> command ", command_line);
     // Then the notes on the command (command_notes), then where the
     // launcher's client area was when its picture was taken.
-    char place_bytes[128];
+    char place_bytes[256];
     DiagnosisText place;
     start_diagnosis_text(&place, place_bytes, sizeof place_bytes, HEAD_CUT_NOTE);
     if (client.right > client.left) {
@@ -161,6 +161,13 @@ void write_diagnosis(const char* last_line, int exit_code)
         snprintf(client_line, sizeof client_line, "#> client %ld %ld %ld %ld", (long)client.left, (long)client.top,
                  (long)(client.right - client.left), (long)(client.bottom - client.top));
         append_diagnosis_line(&place, "", client_line);
+    }
+    // The scale the player's launcher was drawn at, so that a replay can
+    // serve it at the same one.
+    if (best && IsWindow(best)) {
+        char scale[96];
+        describe_window_scale(best, scale, sizeof scale);
+        append_diagnosis_line(&place, "#> dpi ", scale);
     }
 
     char end_bytes[1024];

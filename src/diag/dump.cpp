@@ -1,5 +1,6 @@
 #include "diag/dump.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include "app/report.h"
@@ -60,15 +61,22 @@ static void report_window(HWND window, HWND best)
            window == best ? " (this one)" : "");
 }
 
-// The monitor's DPI and the window's own, with its awareness: whether the
-// system stretches the launcher's pixels, and by how much.
-static void report_scale(HWND window)
+void describe_window_scale(HWND window, char* out, size_t size)
 {
     static const char* const AWARENESS_WORDS[] = {"unaware", "system-aware", "per-monitor-aware"};
     WindowScale scale;
     read_window_scale(window, &scale);
-    report("DPI monitor %u window %u %s", (unsigned)scale.monitor_dpi, (unsigned)scale.window_dpi,
-           scale.awareness >= 0 && scale.awareness <= 2 ? AWARENESS_WORDS[scale.awareness] : "unknown");
+    snprintf(out, size, "monitor %u window %u %s", (unsigned)scale.monitor_dpi, (unsigned)scale.window_dpi,
+             scale.awareness >= 0 && scale.awareness <= 2 ? AWARENESS_WORDS[scale.awareness] : "unknown");
+}
+
+// The monitor's DPI and the window's own, with its awareness: whether the
+// system stretches the launcher's pixels, and by how much.
+static void report_scale(HWND window)
+{
+    char scale[96];
+    describe_window_scale(window, scale, sizeof scale);
+    report("DPI %s", scale);
 }
 
 BOOL CALLBACK print_child_window(HWND child, LPARAM unused)

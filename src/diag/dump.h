@@ -32,3 +32,7 @@ int dump_launcher(HWND best, const LauncherWindows* found, ULONGLONG uia_end, co
                   int* shot_written, RECT* client_area);
 BOOL CALLBACK print_child_window(HWND child, LPARAM unused);
 void dump_element_tree(IUIAutomationTreeWalker* walker, IUIAutomationElement* element, int depth);
+// "monitor N window N AWARENESS" of the window: the monitor's DPI, the DPI
+// the window draws at, and unaware, system-aware, per-monitor-aware or
+// unknown.
+void describe_window_scale(HWND window, char* out, size_t size);

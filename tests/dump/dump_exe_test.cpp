@@ -288,6 +288,8 @@ TEST_F(DumpExe, CoveredWindowIsNotSeenAndNoShotIsWritten)
     std::string text = read_file_bytes(diagnosis);
     EXPECT_NE(std::string::npos, text.find("\r\nLOOKED couldn't see the window\r\n")) << text;
     EXPECT_EQ(std::string::npos, text.find("#> client")) << text;
+    // The scale is the window's, picture or none: a replay serves it so.
+    EXPECT_NE(std::string::npos, text.find("\r\n#> dpi monitor 96 window 96 ")) << text;
     DeleteFileW(diagnosis.c_str());
     DeleteFileW((diagnosis + L".bmp").c_str());
 }
