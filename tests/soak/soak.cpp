@@ -40,6 +40,6 @@ int main(int argc, char** argv)
 {
     SoakSetup setup{"tools/wine-run", FAULTS, FAULT_COUNT, COMMANDS, 4, TIMEOUT_S,
                     // Wine 8 has no UI Automation: a found target is pressed by message and click.
-                    2, L""};
+                    2, 0, L""};
     return soak_main(argc, argv, setup);
 }

@@ -252,7 +252,9 @@ int check_run(const SoakSetup& setup, const Plan& plan, const ToolRun& run, Tota
     long long normal_end = is_quick(plan.command) ? 0 : setup.timeout_s * 1000LL;
     long long bound = RUN_END_BOUND_MS;
     if (found_ms >= 0 && plan.command == PRESS)
-        normal_end = run_ms_of(run.ticks, found_ms) + (long long)setup.press_methods * PRESS_METHOD_MS +
+        normal_end = run_ms_of(run.ticks, found_ms) +
+                     (long long)setup.press_methods *
+                         (PRESS_METHOD_MS + (setup.confirms_by_looks ? SLOW_CONFIRM_LOOKS_MS : 0)) +
                      (pressed ? WATCH_MS : 0);
     if (plan.command == DUMP) {
         normal_end = 0;

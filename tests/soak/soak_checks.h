@@ -47,6 +47,7 @@ struct SoakSetup {
     int command_count;
     int timeout_s;          // --timeout of press and find
     int press_methods;      // how many methods a press may try
+    int confirms_by_looks;  // the press's confirmation reads the tree (slow looks may add to it)
     std::wstring pages_dir; // where Fault::page files are (a Windows path)
 };
 

@@ -45,6 +45,6 @@ int main(int argc, char** argv)
 {
     SoakSetup setup{"tools/wine10-run", FAULTS, FAULT_COUNT, COMMANDS, 4, TIMEOUT_S,
                     // invoke and legacy (refused by Wine 10's client), message, click
-                    4, windows_path(KV6_SOURCE_DIR)};
+                    4, 1, windows_path(KV6_SOURCE_DIR)};
     return soak_main(argc, argv, setup);
 }

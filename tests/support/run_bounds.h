@@ -23,6 +23,11 @@ const long long RUN_END_BOUND_MS = 8000;
 // After FOUND: each press method is confirmed for up to 4.5 s, then a 12 s
 // watch follows a confirmed press.
 const long long PRESS_METHOD_MS = 4500;
+// On a slow client a method's confirmation also waits for the look in
+// progress at its end, and for a second look when the first showed the
+// button gone: two scans, each at most 20 s (four times the run's slowest
+// scan). A picture is taken at once: the pixel route adds nothing.
+const long long SLOW_CONFIRM_LOOKS_MS = 2 * 20000;
 const long long WATCH_MS = 12000;
 // --diagnose adds at most its 15 s to a run that ends without a confirmed
 // press: 23 s after the normal end in all.
