@@ -104,14 +104,6 @@ TEST_F(Driver, PressThatStartsTheGameIsConfirmedAndWatched)
     EXPECT_EQ(1, d.nodes[page.play].invoke_calls);
 }
 
-TEST_F(Driver, SignInPageEndsWithExitCode3)
-{
-    start({});
-    add_button(d, L"Sign in", RECT{400, 300, 600, 340});
-    EXPECT_EQ(3, run_press(2));
-    EXPECT_EQ((std::vector<std::string>{window_line(launcher.window), "LOGIN", "NOTFOUND"}), reported);
-}
-
 TEST_F(Driver, StuckInHideModeShowsTheWindowsAgain)
 {
     start({});
