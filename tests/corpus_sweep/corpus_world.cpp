@@ -34,6 +34,10 @@ struct World {
     uint64_t game_at;     // WORLD_GAME_LATE: when the game starts; 0 for not yet pressed
     int hidden;           // WORLD_HIDES: 1 while hidden, 2 once shown again
     std::string play_id;  // the element whose press starts the game
+    // Clicks, keys and actions the launcher takes only act_late_ms after
+    // they came, in the order they came.
+    std::vector<MSG> held;
+    std::vector<uint64_t> held_since;
 };
 World world;
 // The launcher's window, kept from run to run: taking a window off the
@@ -81,14 +85,37 @@ void run_world_events()
     }
 }
 
+int acts_on_page(const MSG& message)
+{
+    return message.message == WM_LBUTTONDOWN || message.message == WM_LBUTTONUP || message.message == WM_KEYDOWN ||
+           message.message == WM_KEYUP || message.message == PAGE_ACTION_MESSAGE;
+}
+
+void dispatch(MSG* message)
+{
+    TranslateMessage(message);
+    DispatchMessageW(message);
+}
+
 // What the launcher has been sent is handled whenever the tool waits.
 void pump_messages(uint64_t)
 {
     run_world_events();
+    while (!world.held.empty() && virtual_time.now >= world.held_since[0] + (uint64_t)world.run->act_late_ms) {
+        MSG due = world.held[0];
+        world.held.erase(world.held.begin());
+        world.held_since.erase(world.held_since.begin());
+        dispatch(&due);
+    }
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
+        if (world.run->act_late_ms > 0 && (acts_on_page(message) || !world.held.empty()) && message.message != WM_PAINT &&
+            message.message != WM_TIMER) {
+            world.held.push_back(message);
+            world.held_since.push_back(virtual_time.now);
+            continue;
+        }
+        dispatch(&message);
     }
 }
 
@@ -171,6 +198,20 @@ uint64_t waited_until(uint64_t start, uint32_t limit_ms)
 // tool gave up on keeps the provider busy until it ends. A call that would
 // end after the tool stops waiting overruns; it is never started when the
 // provider is busy past that.
+// While the tool waits in a call, the launcher goes on with what it was
+// sent, as its own thread does.
+void pass_time_to(uint64_t when)
+{
+    const uint64_t STEP_MS = 100;
+    while (virtual_time.now + STEP_MS < when && (!world.held.empty() || world.run->fault != WORLD_AS_SERVED)) {
+        virtual_time.now += STEP_MS;
+        pump_messages(virtual_time.now);
+    }
+    if (virtual_time.now < when)
+        virtual_time.now = when;
+    pump_messages(virtual_time.now);
+}
+
 int ui_stopped(uint64_t now)
 {
     uint64_t at = START + (uint64_t)world.run->fault_at;
@@ -205,7 +246,7 @@ int wait_on_virtual_time(LauncherCall* call, HWND, uint32_t limit_ms)
     if (served + cost > given_up_at) {
         if (served <= given_up_at)
             world.busy_until = served + cost;
-        virtual_time.now = given_up_at;
+        pass_time_to(given_up_at);
         if (call->kind == CALL_UI_SCAN)
             world.result->overruns++;
         if (call->discard)
@@ -214,9 +255,10 @@ int wait_on_virtual_time(LauncherCall* call, HWND, uint32_t limit_ms)
         return CALL_OVERRAN;
     }
     // The page is read half way through the scan's time.
-    virtual_time.now = served + cost / 2;
+    pass_time_to(served);
+    pass_time_to(served + cost / 2);
     call->work(call);
-    virtual_time.now = served + cost;
+    pass_time_to(served + cost);
     if (call->kind == CALL_UI_SCAN)
         world.result->scans++;
     return CALL_DONE;
@@ -251,7 +293,7 @@ const char* profile_name_of(int profile)
 int run_in_world(const WorldRun& run, WorldResult* result)
 {
     *result = WorldResult();
-    world = World{&run, result, nullptr, run.seed * 2654435761u + 1u, 0, 0, 0, 0, ""};
+    world = World{&run, result, nullptr, run.seed * 2654435761u + 1u, 0, 0, 0, 0, "", {}, {}};
     log_hook = collect_log;
     std::vector<std::wstring> words = {L"MinecraftLauncher.exe", L"--page", run.page_path};
     if (run.profile == CLIENT_CHROMIUM)

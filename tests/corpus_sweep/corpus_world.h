@@ -53,6 +53,7 @@ struct WorldRun {
     int timeout_s;
     int lazy_ms;    // Chromium's late tree, ms after it is asked; -1: the kit's 1500
     int flaky;      // 1 scan in 4 (by the seed) fails at its root (E_FAIL)
+    int act_late_ms;  // the launcher acts on clicks, keys and actions this late
     int fault;      // a WorldFault
     int fault_at, fault_for;
 };
