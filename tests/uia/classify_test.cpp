@@ -358,4 +358,25 @@ TEST(ChoosePlay, TiesGoToTheLowerIndex)
     EXPECT_EQ(beside, 1);
 }
 
+// A provider may report any rectangle: the centre's sums must not overflow.
+TEST(RectCentre, ExtremeRectanglesKeepTheirCentres)
+{
+    const LONG most = 2147483647, least = -2147483647 - 1;
+    const struct {
+        RECT rect;
+        POINT centre;
+    } rows[] = {
+        {{0, 0, 10, 11}, {5, 5}},
+        {{-9, -9, 0, 0}, {-4, -4}},
+        {{most - 10, most - 20, most, most}, {most - 5, most - 10}},
+        {{least, least, least + 10, least + 20}, {least + 5, least + 10}},
+        {{least, least, most, most}, {0, 0}},
+    };
+    for (const auto& row : rows) {
+        POINT centre = rect_centre(row.rect);
+        EXPECT_EQ(row.centre.x, centre.x) << row.rect.left << " " << row.rect.right;
+        EXPECT_EQ(row.centre.y, centre.y) << row.rect.top << " " << row.rect.bottom;
+    }
+}
+
 }  // namespace
