@@ -6,12 +6,18 @@
 # from and the "#!" lines the corpus tests read:
 #   - the player's outcome as the Windows one for their command (for a
 #     press, the find line is read from it: the lines a find prints too);
-#   - the Wine 10 find outcome, from a replay of the page as the corpus test
-#     runs it (`find --timeout N`, no other option), and the time-out that
-#     replay gave the tool; "both" when it is the Windows one;
+#   - the Wine 10 find outcome, from a replay of the page (`find --timeout
+#     N`, no other option, N the replay's time-out for a page that states
+#     no passes); "both" when it is the Windows one;
 #   - a chromium find line when a replay with the simulator's --chromium
 #     gives another: the tool's find with that time-out against a launcher
-#     started anew, as the corpus test runs it (no dump before it).
+#     started anew, as the corpus test runs it (no dump before it);
+#   - the passes the outcomes need (`#! passes: N`), measured: the most
+#     scans either replay had when it printed its outcome's last line (a
+#     NOTFOUND that ends the run aside: the time-out's end; a run with
+#     nothing before it needed one), and one pass to spare. Scans are
+#     counted by the launcher's root requests, as many a scan as a find of
+#     home-en, one scan, makes here.
 # The player's file is data: nothing of it reaches a shell, and its own "#!"
 # lines become "# (player's) #!" comments, so that every "#!" line of the
 # page is add-page's. It never overwrites a page or a picture.
@@ -75,31 +81,26 @@ command_text="${command_text#'#> command '}"
 file_name="$(basename -- "$file")"
 file_name="$(printf '%s\n' "${file_name//[$'\r\n']/?}" | shown)"
 
-# An outcome "LINE; LINE; exit N" as a "#!" line's value: "LINE; LINE exit N".
-stated() {
-  echo "${1%; exit *} exit ${1##*exit }"
-}
-
 # What a find prints of a press's outcome: no pop-up, press or re-press
 # lines, and a press that found its target ends there as a find does. The
 # lines are the player's: split into an array, never globbed.
 find_of_press() {
   local outcome="$1" kept="" line
   local -a lines
-  IFS=';' read -r -a lines <<<"${outcome%; exit *}"
+  IFS=';' read -r -a lines <<<"${outcome% exit *}"
   for line in "${lines[@]}"; do
     line="${line# }"
     case "$line" in
       "FOUND "*)
-        [[ "$kept" == *"FOUND "* ]] || kept+="$line; "
+        [[ "$kept" == *"FOUND "* ]] || kept+="${kept:+; }$line"
         ;;
-      LOGIN | NOT_SELECTED | NOTFOUND) kept+="$line; " ;;
+      LOGIN | NOT_SELECTED | NOTFOUND) kept+="${kept:+; }$line" ;;
     esac
   done
   if [[ "$kept" == *"FOUND "* && "$kept" != *NOTFOUND* ]]; then
-    echo "${kept}exit 0"
+    echo "$kept exit 0"
   else
-    echo "${kept}exit ${outcome##*exit }"
+    echo "$kept exit ${outcome##* exit }"
   fi
 }
 
@@ -112,12 +113,15 @@ sed "s/^\\([[:space:]]*#!\\)/# (player's) \\1/" "$work/text" >"$work/body"
 
 # A replay of the page with `find --timeout $2` under Wine 10, the launcher
 # started with the arguments $1; with $3 = 1 the tool runs as given against
-# the launcher as it started (KV6_REPLAY_AS_GIVEN). Prints "TIMEOUT
-# OUTCOME", the time-out the tool got and the outcome it gave.
+# the launcher as it started (KV6_REPLAY_AS_GIVEN). Prints "TIMEOUT SCANS
+# OUTCOME": the time-out the tool got, the scans it had when it printed its
+# outcome's last line (a NOTFOUND that ends the run aside; at least 1) and
+# the outcome it gave.
 replayed_find() {
-  local output timeout
+  local output timeout lines outcome line roots=0 at=0 part
+  local -a parts
   cp "$work/body" "$work/$name.page"
-  output="$(KV6_REPLAY_LAUNCHER_ARGS="$1" KV6_REPLAY_AS_GIVEN="$3" "$here/replay.sh" "$work/$name.page" find --timeout "$2" 2>&1 | tr -d '\r')"
+  output="$(KV6_REPLAY_ROOTS=1 KV6_REPLAY_LAUNCHER_ARGS="$1" KV6_REPLAY_AS_GIVEN="$3" "$here/replay.sh" "$work/$name.page" find --timeout "$2" 2>&1 | tr -d '\r')"
   if refused="$(grep -a -m 1 -E "^(PICTURE refused|REPLAY goes on without the picture)" <<<"$output")"; then
     echo "add-page: the picture cannot go into the corpus: $refused" >&2
     return 1
@@ -129,19 +133,42 @@ replayed_find() {
     echo "$output" >&2
     return 1
   fi
-  echo "${timeout:-$seconds} $(sed -n '/^\$ KestrovV6-Play.exe /,/^exit code /p' <<<"$output" | outcome_of "$code")"
+  # The tool's lines, each after the root requests the launcher had logged by then.
+  lines="$(sed -n '/^\$ KestrovV6-Play.exe /,/^exit code /p' <<<"$output" | sed '1d;$d')"
+  outcome="$(sed 's/^[0-9]* //' <<<"$lines" | outcome_of "$code")" || return 1
+  # Its outcome's lines, found in order among the tool's: the scans by the
+  # last one, or by the one before a NOTFOUND that ends the run, one scan
+  # at least.
+  IFS=';' read -r -a parts <<<"${outcome% exit *}"
+  [ "${parts[-1]# }" != NOTFOUND ] || unset 'parts[-1]'
+  for part in "${parts[@]}"; do
+    part="${part# }"
+    while IFS= read -r line; do
+      at=$((at + 1))
+      if [ "${line#* }" = "$part" ]; then
+        [ "${line%% *}" -le "$roots" ] || roots="${line%% *}"
+        break
+      fi
+    done < <(tail -n +$((at + 1)) <<<"$lines")
+  done
+  roots=$(((roots + per_scan - 1) / per_scan))
+  echo "${timeout:-$seconds} $((roots > 0 ? roots : 1)) $outcome"
 }
 
 [ "$theirs_stated" = 0 ] ||
   echo "add-page: the player's $theirs_stated \"#!\" lines are kept as \"# (player's) #!\" comments; the page's own come from the replays" >&2
-echo "add-page: replaying $name under Wine 10 (find, then find with --chromium)" >&2
+echo "add-page: replaying $name under Wine 10 (a find of home-en, one scan, to count scans by; find, then find with --chromium)" >&2
+if ! read -r per_scan _ < <(one_scan); then
+  echo "add-page: a find of home-en found no Play: the replays do not run here" >&2
+  exit 1
+fi
 wine10="$(replayed_find "" "$seconds" 0)" || exit 1
-timeout="${wine10%% *}"
-wine10="${wine10#* }"
-# Chromium's find as uia_route_chromium runs it: a launcher started anew with
-# --chromium, whose late tree no dump has built, and the page's time-out.
+read -r timeout wine10_scans wine10 <<<"$wine10"
+# Chromium's find as the corpus tests run it: a launcher started anew with
+# --chromium, whose late tree no dump has built, and the same time-out.
 chromium="$(replayed_find --chromium "$timeout" 1)" || exit 1
-chromium="${chromium#* }"
+read -r _ chromium_scans chromium <<<"$chromium"
+passes=$((wine10_scans > chromium_scans ? wine10_scans + 1 : chromium_scans + 1))
 
 if [ "${words[0]}" = find ]; then
   windows_find="$theirs"
@@ -152,23 +179,25 @@ fi
   echo "# A player's diagnosis ($file_name, added $(date +%Y-%m-%d) by scripts/add-page.sh)."
   echo "# Their command on Windows: $command_text; its lines are the \"#>\" lines"
   echo "# below. Wine 10's lines come from replays of the page with its picture"
-  echo "# (find --timeout $timeout, without the player's other options); the"
-  echo "# time-out is the one the replay gave the tool for the player's $seconds s."
+  echo "# (find --timeout $timeout, without the player's other options: the"
+  echo "# replay's time-out where the player's run had $seconds s). Passes: the replays"
+  echo "# printed their outcomes by scan $wine10_scans (Wine 10) and $chromium_scans (Chromium); one more"
+  echo "# to spare."
   [ "${words[0]}" = press ] &&
     echo "# The Windows find is read from the press: the lines a find prints too."
   [ "$theirs_stated" = 0 ] ||
     echo "# The player's file had $theirs_stated \"#!\" lines of its own: kept below as \"# (player's) #!\" comments."
-  echo "#! timeout: $timeout"
+  echo "#! passes: $passes"
   if [ "$windows_find" = "$wine10" ]; then
-    echo "#! find both: $(stated "$wine10")"
+    echo "#! find both: $wine10"
   else
-    echo "#! find windows: $(stated "$windows_find")"
-    echo "#! find wine10: $(stated "$wine10")"
+    echo "#! find windows: $windows_find"
+    echo "#! find wine10: $wine10"
   fi
-  [ "${words[0]}" = press ] && echo "#! press windows: $(stated "$theirs")"
+  [ "${words[0]}" = press ] && echo "#! press windows: $theirs"
   if [ "$chromium" != "$wine10" ]; then
     echo "# Chromium: find --timeout $timeout on a simulator started anew with --chromium gave this instead."
-    echo "#! find chromium: $(stated "$chromium")"
+    echo "#! find chromium: $chromium"
   fi
   cat "$work/body"
 } >"$work/$name.page"

@@ -1,18 +1,12 @@
 # shellcheck shell=bash
-# The replay's pure parts, sourced by scripts/replay.sh, scripts/add-page.sh
-# and the replay test: reading a player's diagnosis (its command, outcome
-# and whether it was cut short), comparing SCAN lines, the time-out the
-# replay gives the tool, and what they print of a player's bytes (shown).
-# Nothing here runs Wine or writes a file.
+# The replay's parts, sourced by scripts/replay.sh, scripts/add-page.sh, the
+# replay fixtures' script and the replay test: reading a player's diagnosis
+# (its command, outcome and whether it was cut short), comparing SCAN lines,
+# the time-out the replay gives the tool, and what they print of a player's
+# bytes (shown). A run's outcome, a page's "#!" lines and the time-out for
+# passes are not restated here: page_outcome runs the kit's one reader of
+# them. Nothing here writes a file.
 
-# The report lines that make an outcome: whole lines, in order.
-REPLAY_OUTCOME_WORDS='^(FOUND|PRESSED|NOTFOUND|NOT_SELECTED|LOGIN|STUCK|POPUP)'
-# Every timed step of a locate pass (the 2.5 s grace, the pixel fallback at
-# 3 s, the Escapes up to 13 s, the pop-up's seventh pass) lies within a
-# fixed number of passes of the time it waits for: the replay gives the
-# tool that many of its own passes beyond the player's time.
-REPLAY_EXTRA_PASSES=10
-REPLAY_PASS_WAIT_MS=500   # the driver's wait after a pass that did nothing
 REPLAY_TOOL_MAX_TIMEOUT=900
 # A player's file is read no further than the simulator's reader reads it
 # (kit/player_file.h): a page's first 16 MiB, a picture of at most 16384
@@ -180,15 +174,29 @@ read_player_command() {
   mapfile -d '' -t "$2" < <(command_words "${line#'#> command '}")
 }
 
-# An outcome, "LINE; LINE; exit N", from report lines on stdin and an exit
-# code.
+# The kit's one reader of a page's "#!" lines and its rules for a run
+# (kit/page_outcomes.h), page_outcome.exe of the build (KV6_BUILD_DIR,
+# default build/mingw) under Wine 8 (tools/wine-run, KV6_DISPLAY and
+# KV6_WINEPREFIX): texts on standard input, never paths.
+#   page_outcome stated COMMAND PLATFORM < PAGE   "passes N", then the outcome
+#   page_outcome timeout PASSES SCAN_MS           the tool's --timeout
+#   page_outcome judge EXIT_CODE < OUTCOME, LINES complete, less: or wrong:
+#   page_outcome outcome EXIT_CODE < LINES        a run's outcome
+page_outcome() {
+  local repo build
+  repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)"
+  build="${KV6_BUILD_DIR:-build/mingw}"
+  case "$build" in /*) ;; *) build="$repo/$build" ;; esac
+  "$repo/tools/wine-run" "$build/page_outcome.exe" "$@"
+}
+
+# A run's outcome, "LINE; LINE exit N" as a "#!" line gives it (its FOUND,
+# LOGIN, NOT_SELECTED and NOTFOUND lines and its claims: POPUP, PRESSED,
+# STUCK), from its report lines on stdin and its exit code; "exit N" alone
+# when it has none.
 outcome_of() {
-  local line outcome=""
-  while IFS= read -r line; do
-    line="${line%$'\r'}"
-    [[ "$line" =~ $REPLAY_OUTCOME_WORDS ]] && outcome+="$line; "
-  done
-  echo "${outcome}exit $1"
+  page_outcome outcome "$1"
+  [ $? -le 1 ]
 }
 
 # The player's outcome from a diagnosis FILE: its "#> MS LINE" lines and its
@@ -197,6 +205,7 @@ player_outcome() {
   local code
   code="$(tr -d '\r' <"$1" | sed -n 's/^#> exit \(-\{0,1\}[0-9]\{1,\}\)$/\1/p' | head -n 1)"
   [ -n "$code" ] || return 1
+  [ "${#code}" -le 7 ] || return 1
   tr -d '\r' <"$1" | sed -n 's/^#> [0-9]\{1,\} //p' | outcome_of "$code"
 }
 
@@ -290,11 +299,26 @@ client_area() {
   return 1
 }
 
-# The replay's time-out for a player's SECONDS when one of the replay's
-# scans takes SCAN_MS: the player's time and REPLAY_EXTRA_PASSES passes more.
+# The root requests one scan of the tool makes in the simulator here, and
+# what a scan costs at most: "REQUESTS MS", from a whole find of home-en
+# (its first look finds Play beside the profile, so it is one scan; the ms
+# are its FOUND line's, the tool's start included). The launcher's
+# arguments: $1 (KV6_REPLAY_LAUNCHER_ARGS). 1 when it found no Play.
+one_scan() {
+  local out requests ms
+  out="$(KV6_REPLAY_LAUNCHER_ARGS="${1:-}" KV6_REPLAY_TIMES=1 KV6_REPLAY_AS_GIVEN=1 \
+    "$(dirname "${BASH_SOURCE[0]}")/replay.sh" "$(dirname "${BASH_SOURCE[0]}")/../kit/pages/home-en.page" \
+    find --timeout 60 2>&1 | tr -d '\r')"
+  ms="$(awk '$2 == "FOUND" && $1 ~ /^[0-9]+\.[0-9]+$/ { printf "%d\n", $1 * 1000; exit }' <<<"$out")"
+  requests="$(sed -n 's/^REPLAY the launcher had \([0-9]*\) root requests .*/\1/p' <<<"$out")"
+  [ -n "$ms" ] && [ -n "$requests" ] || { echo "$out" >&2; return 1; }
+  echo "$((requests > 0 ? requests : 1)) $ms"
+}
+
+# The replay's time-out: the one that gives the tool PASSES passes when one
+# of the replay's scans takes SCAN_MS, the rule every corpus run goes by.
 replay_timeout() {
-  local seconds="$1" scan_ms="$2" longer
-  longer=$((seconds + (REPLAY_EXTRA_PASSES * (scan_ms + REPLAY_PASS_WAIT_MS) + 999) / 1000))
-  [ "$longer" -le "$REPLAY_TOOL_MAX_TIMEOUT" ] || longer=$REPLAY_TOOL_MAX_TIMEOUT
-  echo "$longer"
+  local seconds
+  seconds="$(page_outcome timeout "$1" "$2")" && [[ "$seconds" =~ ^[0-9]+$ ]] || return 1
+  echo "$seconds"
 }

@@ -20,23 +20,35 @@
 # `dump`), one line "REPLAY agrees with ..." or "REPLAY differs from the
 # player's scan: FIELD VALUE (player VALUE), ...".
 # Wine 10's client is far slower than Windows': a `find` or `press` of a
-# diagnosis or a dump gets a longer --timeout, the player's time and ten of
-# the replay's passes more (a pass timed on the `dump` above), said in a
-# "REPLAY gives the tool --timeout ..." line. KV6_REPLAY_AS_GIVEN=1 runs the
-# tool as given against the launcher as it started, as the corpus tests do:
-# no dump before it (a dump builds a Chromium page's late tree for good),
-# no scan check, no longer time-out.
+# diagnosis or a dump gets the --timeout the corpus's runs get in place of
+# the player's: the passes the page states (`#! passes:`; a player's file
+# states none, and gets as many as such a page), each a scan timed on the
+# `dump` above and the driver's longest wait; said in a "REPLAY gives the
+# tool --timeout ..." line.
+# KV6_REPLAY_AS_GIVEN=1 runs the tool as given against the launcher as it
+# started, as the corpus tests do: no dump before it (a dump builds a
+# Chromium page's late tree for good), no scan check, no longer time-out.
 # After the tool's exit code, for a diagnosis, one line says whether the
-# replay gives the player's outcome (its FOUND, PRESSED, NOTFOUND,
-# NOT_SELECTED, LOGIN, STUCK and POPUP lines and exit code).
+# replay gives the player's outcome (its FOUND, LOGIN, NOT_SELECTED and
+# NOTFOUND lines, its POPUP, PRESSED and STUCK claims, and its exit code),
+# judged by the corpus's rule with the player's outcome as the stated one:
+# it gives it, gives less (ran out of time before it), or differs. Then one
+# line gives the launcher's root requests while the tool ran: each scan
+# starts with one or more (Wine 10's client makes two; a find that finds
+# Play at its first look tells how many), so they count the scans the tool
+# had.
 #   scripts/replay.sh PAGE [SHOT.bmp] [TOOL ARGUMENTS...]
 #   scripts/replay.sh --compare-scans PLAYER_SCAN_LINE REPLAY_SCAN_LINE
 # The exit code is the tool's. Needs a build (scripts/build.sh) and the Wine
-# 10 root (scripts/install-wine10.sh). KV6_BUILD_DIR picks another build
-# folder (default build/mingw); KV6_WINE10_PREFIX and KV6_WINE10_DISPLAY go
-# to tools/wine10-run; KV6_REPLAY_TIMES=1 puts the seconds since the tool
-# started before each of its lines; KV6_REPLAY_LAUNCHER_ARGS adds arguments
-# for the launcher (e.g. --count-calls).
+# 10 root (scripts/install-wine10.sh); the corpus's rules run in
+# page_outcome.exe under Wine 8 (tools/wine-run). KV6_BUILD_DIR picks
+# another build folder (default build/mingw); KV6_WINE10_PREFIX and
+# KV6_WINE10_DISPLAY go to tools/wine10-run, KV6_WINEPREFIX and KV6_DISPLAY
+# to tools/wine-run; KV6_REPLAY_TIMES=1 puts the seconds since the tool
+# started before each of its lines, KV6_REPLAY_ROOTS=1 the launcher's root
+# requests since it started (both: the seconds first); KV6_REPLAY_LAUNCHER_ARGS adds
+# arguments for the launcher (e.g. --count-calls); KV6_REPLAY_PASSES=N gives
+# the tool N passes instead of the page's.
 set -uo pipefail
 # shellcheck source=scripts/replay-lib.sh
 source "$(dirname "$0")/replay-lib.sh"
@@ -65,7 +77,7 @@ fi
 repo="$(cd "$(dirname "$0")/.." && pwd -P)"
 build="${KV6_BUILD_DIR:-build/mingw}"
 case "$build" in /*) ;; *) build="$repo/$build" ;; esac
-for program in MinecraftLauncher.exe KestrovV6-Play.exe; do
+for program in MinecraftLauncher.exe KestrovV6-Play.exe page_outcome.exe; do
   if [ ! -f "$build/$program" ]; then
     echo "replay: no $build/$program; run scripts/build.sh" >&2
     exit 1
@@ -229,41 +241,80 @@ if [[ "$1" == find || "$1" == press ]] && [ "$cut_short" = 0 ] && [ "${KV6_REPLA
     compare_scans "$player_scan" "$(cut -d ' ' -f 2- "$work/dump.out" | grep -a -m 1 '^SCAN ')" | shown
   fi
   read -r seconds at < <(tool_timeout "$@")
-  longer="$(replay_timeout "$seconds" "${scan_ms:-0}")"
-  if [ "$longer" != "$seconds" ]; then
-    echo "REPLAY gives the tool --timeout $longer where the player's run had $seconds: Wine 10's client is slower (a scan took $(awk -v ms="${scan_ms:-0}" 'BEGIN { printf "%.1f", ms / 1000 }') s)"
-    if [ "$at" -ge 0 ]; then
-      set -- "${@:1:$at}" "$longer" "${@:$((at + 2))}"
-    else
-      set -- "$1" --timeout "$longer" "${@:2}"
-    fi
+  # The passes the page states; a player's file states none, and gets as
+  # many as such a page.
+  passes_line="$(page_outcome stated find wine10 <"$player" | head -n 1)"
+  if [[ "${KV6_REPLAY_PASSES:-}" =~ ^[1-9][0-9]{0,2}$ ]]; then
+    passes="$KV6_REPLAY_PASSES"
+    why="as KV6_REPLAY_PASSES asks"
+  elif [[ "$passes_line" =~ ^passes\ ([0-9]{1,4})( unstated)?$ ]]; then
+    passes="${BASH_REMATCH[1]}"
+    why="the page's"
+    [ -z "${BASH_REMATCH[2]}" ] || why="as for a page that states none"
+  else
+    echo "replay: page_outcome.exe did not run (tools/wine-run)" >&2
+    exit 1
+  fi
+  longer="$(replay_timeout "$passes" "${scan_ms:-0}")" || exit 1
+  echo "REPLAY gives the tool --timeout $longer where the player's run had $seconds: $passes passes ($why) at a scan of $(awk -v ms="${scan_ms:-0}" 'BEGIN { printf "%.1f", ms / 1000 }') s here"
+  if [ "$at" -ge 0 ]; then
+    set -- "${@:1:$at}" "$longer" "${@:$((at + 2))}"
+  else
+    set -- "$1" --timeout "$longer" "${@:2}"
   fi
 fi
 
+# The scans a run had: the launcher logs a line for each root request, and a
+# client's scan starts with the root.
+root_requests() {
+  grep -a -c '^ROOT ' "$work/launcher.log" 2>/dev/null || true
+}
+roots_before="$(root_requests)"
+# Each line with the launcher's root requests since the tool started before it.
+count_roots() {
+  local line
+  while IFS= read -r line; do
+    printf '%d %s\n' $(($(root_requests) - roots_before)) "${line%$'\r'}"
+  done
+}
+annotate() {
+  if [ "${KV6_REPLAY_ROOTS:-0}" = 1 ]; then count_roots; else cat; fi |
+    if [ "${KV6_REPLAY_TIMES:-0}" = 1 ]; then
+      stamp_lines "$1" | awk '{ ms = $1; sub(/^[0-9]+ /, ""); printf "%6.2f %s\n", ms / 1000, $0 }'
+    else
+      cat
+    fi
+}
+
 echo "\$ KestrovV6-Play.exe $*" | shown
-if [ "${KV6_REPLAY_TIMES:-0}" = 1 ]; then
-  tool "$@" | tee "$work/tool.out" | stamp_lines "$EPOCHREALTIME" |
-    awk '{ ms = $1; sub(/^[0-9]+ /, ""); printf "%6.2f %s\n", ms / 1000, $0 }' | shown
-  code=${PIPESTATUS[0]}
-else
-  tool "$@" | tee "$work/tool.out" | shown
-  code=${PIPESTATUS[0]}
-fi
+tool "$@" | tee "$work/tool.out" | annotate "$EPOCHREALTIME" | shown
+code=${PIPESTATUS[0]}
 echo "exit code $code"
+sleep 0.5  # the launcher logs what came last
 if [ -n "$player_scan" ] && [ "$1" = dump ]; then
   compare_scans "$player_scan" "$(tr -d '\r' <"$work/tool.out" | grep -a -m 1 '^SCAN ')" | shown
 fi
-if [ "$diagnosis" = 1 ] && theirs="$(player_outcome "$player")"; then
-  ours="$(outcome_of "$code" <"$work/tool.out")"
-  if [ "$ours" = "$theirs" ]; then
+if [ "$diagnosis" = 1 ] && theirs="$(player_outcome "$player")" && ours="$(outcome_of "$code" <"$work/tool.out")"; then
+  # The player's outcome is the stated one; a run without an outcome line
+  # states nothing, and gives the same or differs.
+  verdict=2
+  if [ "$theirs" != "${theirs#exit }" ]; then
+    [ "$ours" != "$theirs" ] || verdict=0
+  else
+    { printf '%s\n' "$theirs"; cat "$work/tool.out"; } | page_outcome judge "$code" >/dev/null
+    verdict=$?
+  fi
+  if [ "$verdict" = 0 ]; then
     echo "REPLAY gives the player's outcome: $ours" | shown
   elif [ "$cut_short" = 1 ]; then
     echo "REPLAY cannot give the player's outcome: their launcher stopped answering at a moment the diagnosis does not tell, the replay's at once: $ours (player $theirs)" | shown
+  elif [ "$verdict" = 1 ]; then
+    echo "REPLAY gives less than the player's outcome (it ran out of time before it): $ours (player $theirs)" | shown
   else
     echo "REPLAY differs from the player's outcome: $ours (player $theirs)" | shown
   fi
 fi
-sleep 0.5  # the launcher logs what came last
+echo "REPLAY the launcher had $(($(root_requests) - roots_before)) root requests while the tool ran"
 echo "The simulated launcher saw:"
 sed 's/^/  /' "$work/launcher.log" | shown
 exit "$code"

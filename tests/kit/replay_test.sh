@@ -6,15 +6,23 @@
 #                                  --timeout is read as the tool reads it,
 #                                  control characters are shown as '?'; and
 #                                  add-page's replays over a stand-in
-#   replay_test.sh BUILD_FOLDER    replays under Wine 10: players' dumps (a
+#   replay_test.sh dumps BUILD_FOLDER
+#                                  replays of players' dumps under Wine 10: a
 #                                  Korean one replays to the player's scan,
 #                                  one in an unknown language is said to
-#                                  differ) and players' diagnoses (the
-#                                  player's command, picture and outcome: a
-#                                  sign-in page, one cut short, a pixel-route
-#                                  run on a launcher without a caption made
-#                                  fresh, corpus pages that fail)
-# Exit code 127 (skipped) when there is no Wine 10 root.
+#                                  differ
+#   replay_test.sh diagnoses BUILD_FOLDER
+#                                  replays of players' diagnoses under Wine
+#                                  10 (the player's command, picture and
+#                                  outcome): kept ones (a sign-in page, one
+#                                  cut short, corpus pages that fail under
+#                                  Wine 10, made by
+#                                  scripts/make-replay-fixtures.sh) and ones
+#                                  made fresh that cannot depend on speed (a
+#                                  pixel-route run on a launcher without a
+#                                  caption, a launcher hung at once)
+# Exit code 127 (skipped) when there is no Wine 10 root, or when a replay
+# had too few scans for its outcome twice over (inconclusive).
 set -u
 here="$(cd "$(dirname "$0")" && pwd -P)"
 repo="$(cd "$here/../.." && pwd -P)"
@@ -163,32 +171,68 @@ SCAN elements 9 plays 1 pick Play profiles 1 tab yes java yes login 0	-	-
 ROWS
     rm -f "$picture.diagnosis"
 
-    # add-page's Chromium find runs as uia_route_chromium runs it: the tool's
-    # find alone, with the page's time-out, on a launcher started anew with
-    # --chromium. The scripts run here over a stand-in for Wine 10 that notes
-    # each program it runs: a launcher READY at once, a tool that finds Play.
+    # add-page's Chromium find runs as the corpus tests run it: the tool's
+    # find alone, with the time-out of the Wine 10 replay, on a launcher
+    # started anew with --chromium; its passes are the replays' scans by
+    # their outcomes (counted as the root requests of a find of home-en, one
+    # scan), and one to spare. The scripts run here over stand-ins for Wine
+    # 10, which notes each program it runs (a launcher READY at once, a tool
+    # that finds Play after a scan of two root requests; with --chromium it
+    # says LOGIN after two scans and NOTFOUND three later, at its time-out's
+    # end), and for page_outcome.exe under Wine 8.
     fake="$(mktemp -d /tmp/kv6-replay-tables.XXXXXX)"
-    mkdir -p "$fake/scripts" "$fake/tools" "$fake/build" "$fake/pages"
+    mkdir -p "$fake/scripts" "$fake/tools" "$fake/build" "$fake/pages" "$fake/kit/pages"
     cp "$repo/scripts/add-page.sh" "$repo/scripts/replay.sh" "$repo/scripts/replay-lib.sh" "$fake/scripts/"
-    touch "$fake/build/MinecraftLauncher.exe" "$fake/build/KestrovV6-Play.exe"
+    cp "$repo/kit/pages/home-en.page" "$fake/kit/pages/"
+    touch "$fake/build/MinecraftLauncher.exe" "$fake/build/KestrovV6-Play.exe" "$fake/build/page_outcome.exe"
     cat >"$fake/tools/wine10-run" <<'FAKE'
 #!/usr/bin/env bash
-echo "${1##*/} ${*:2}" >>"${0%/tools/*}/runs"
+here="${0%/tools/*}"
+echo "${1##*/} ${*:2}" >>"$here/runs"
 if [[ "$1" == *MinecraftLauncher.exe ]]; then
-    for word in "$@"; do [ "${previous:-}" != --log ] || echo READY >"${word#Z:}"; previous="$word"; done
+    chromium=0
+    for word in "$@"; do
+        [ "${previous:-}" != --log ] || { echo READY >"${word#Z:}"; echo "${word#Z:}" >"$here/log"; }
+        [ "$word" != --chromium ] || chromium=1
+        previous="$word"
+    done
+    echo "$chromium" >"$here/chromium"
     exec -a MinecraftLauncher.exe sleep 60
 fi
 [ "$2" != dump ] || printf '%s\n' '[window] "w" 1 2 3 4' 'SCAN elements 1 plays 1 pick Play profiles 0 tab no java no login 0'
-[ "$2" = dump ] || echo "FOUND uia 1 2 3 4"
+[ "$2" = dump ] && exit 0
+roots() { for _ in $(seq 1 "$1"); do echo "ROOT 1" >>"$(cat "$here/log")"; done; }
+if [ "$(cat "$here/chromium")" = 0 ]; then
+    roots 2
+    echo "FOUND uia 1 2 3 4"
+    exit 0
+fi
+roots 4
+echo LOGIN
+roots 6
+echo NOTFOUND
+exit 3
 FAKE
-    chmod +x "$fake/tools/wine10-run"
+    cat >"$fake/tools/wine-run" <<'FAKE'
+#!/usr/bin/env bash
+case "$2" in
+    stated) echo "passes 16 unstated"; exit 1 ;;
+    timeout) echo 30 ;;
+    outcome) lines="$(tr -d '\r' | grep -E '^(FOUND|NOTFOUND|LOGIN)' | paste -s -d ';' | sed 's/;/; /g')"; echo "${lines:+$lines }exit $3" ;;
+    judge) echo wrong; exit 2 ;;
+esac
+FAKE
+    chmod +x "$fake/tools/wine10-run" "$fake/tools/wine-run"
     printf '%s\n' '#> command find --timeout 1' '#> 900 NOTFOUND' '#> exit 2' '[window] "w" 1 2 3 4' >"$fake/player.diagnosis"
     KV6_BUILD_DIR="$fake/build" KV6_PAGES_DIR="$fake/pages" "$fake/scripts/add-page.sh" "$fake/player.diagnosis" fake \
         >"$fake/add-page.out" 2>&1 || fail "add-page over the stand-in: $(tail -n 3 "$fake/add-page.out")"
-    timeout="$(sed -n 's/^#! timeout: //p' "$fake/pages/fake.page")"
+    runs="$(grep '^KestrovV6-Play.exe find ' "$fake/runs" | tr '\n' '|')"
     last_two="$(tail -n 2 "$fake/runs" | sed 's/^\(MinecraftLauncher.exe\) .* \(--chromium\)$/\1 \2/')"
-    [ -n "$timeout" ] && [ "$last_two" = "MinecraftLauncher.exe --chromium
-KestrovV6-Play.exe find --timeout $timeout" ] || fail "add-page's Chromium replay (the page's time-out ${timeout:-none}): $(tail -n 3 "$fake/runs" | tr '\n' '|')"
+    [ "$runs" = "KestrovV6-Play.exe find --timeout 60|KestrovV6-Play.exe find --timeout 30|KestrovV6-Play.exe find --timeout 30|" ] &&
+        [ "$last_two" = "MinecraftLauncher.exe --chromium
+KestrovV6-Play.exe find --timeout 30" ] || fail "add-page's Chromium replay has the Wine 10 replay's time-out: $(tail -n 3 "$fake/runs" | tr '\n' '|')"
+    [ "$(grep '^#!' "$fake/pages/fake.page" | tr '\n' '|')" = "#! passes: 3|#! find windows: NOTFOUND exit 2|#! find wine10: FOUND uia 1 2 3 4 exit 0|#! find chromium: LOGIN; NOTFOUND exit 3|" ] ||
+        fail "add-page's passes are the replays' most scans by their outcome and one more: $(grep '^#!' "$fake/pages/fake.page" | tr '\n' '|')"
     rm -rf "$fake"
 
     # The replay's bounds are the simulator's reader's (kit/player_file.h).
@@ -213,7 +257,7 @@ KestrovV6-Play.exe find --timeout $timeout" ] || fail "add-page's Chromium repla
     exit "$status"
 fi
 
-export KV6_BUILD_DIR="$1"
+export KV6_BUILD_DIR="$2"
 root="${KV6_WINE10_ROOT:-${KV6_CACHE:-${HOME:-/root}/.cache}/kestrov-trixie}"
 if [ ! -f "$root/.kestrov-wine10-ready" ]; then
     echo "no Wine 10 root at $root: skipped"
@@ -221,110 +265,180 @@ if [ ! -f "$root/.kestrov-wine10-ready" ]; then
 fi
 work="$(mktemp -d /tmp/kv6-replay-test.XXXXXX)"
 trap 'rm -rf "$work"' EXIT
+# shellcheck source=scripts/replay-lib.sh
+source "$repo/scripts/replay-lib.sh"
 
-output="$("$replay" "$here/replay/korean.page" dump 2>&1 | tr -d '\r')"
-echo "$output"
-expect "$output" "^REPLAY agrees with the player's scan: SCAN " "the Korean dump replays to the player's scan"
-refuse "$output" "^(UNKNOWN|UNTYPED) " "every Korean type is known"
-expect "$output" "^SCAN " "the tool ran dump (its SCAN line)"
-refuse "$output" "^FOUND " "the tool ran dump, not the default find"
-refuse "$output" "^REPLAY gives the tool --timeout" "a dump keeps its time"
-expect "$output" "^WINDOW Chrome_WidgetWin_1 \"Minecraft Launcher\" .* \\(this one\\)$" "the launcher's window has the dump's class"
-expect "$output" "^  CHILD Chrome_RenderWidgetHostHWND \"Chrome Legacy Window\" 128 121 964 661$" "the launcher's child has the dump's class and place"
-
-output="$("$replay" "$here/replay/unknown-language.page" find --profile "Other Profile" --timeout 20 2>&1 | tr -d '\r')"
-echo "$output"
-expect "$output" "^UNKNOWN type \"kind-ti\": 2 elements; add \"## type=NAME\" to its lines$" "the unknown tab item type is named with its count"
-expect "$output" "^UNKNOWN type \"kind-x\": 1 element; " "each unknown type has its own line"
-refuse "$output" "^UNKNOWN type \"document\"" "a known type is not reported"
-expect "$output" "^REPLAY differs from the player's scan: .*plays 2 \\(player 1\\)" "the extra Play candidate is named"
-expect "$output" "^REPLAY differs from the player's scan: .*tab no \\(player yes\\)" "the lost Play tab is named"
-# Kestrov V6 is not on the page: only the --profile given finds Play at once.
-expect "$output" "^FOUND uia 600 680 220 64$" "the tool got --profile"
-expect "$output" "^exit code 0$" "find ends with exit code 0"
-longer="$(sed -n "s/^REPLAY gives the tool --timeout \([0-9]*\) where the player's run had 20: Wine 10's client is slower (a scan took [0-9.]* s)$/\1/p" <<<"$output")"
-[ "${longer:-0}" -gt 20 ] || fail "the replay gives the tool more time than the player's 20 s"
-expect "$output" "^\\\$ KestrovV6-Play.exe find --profile Other Profile --timeout ${longer:-x}$" "the tool runs with the longer time-out in place of the player's"
-
-# A pixel-route run on a launcher without a caption, whose client area
-# starts higher in its window than the replay's: its diagnosis, made fresh
-# by the real tool, replays to the player's FOUND pixels when the replay puts
-# its client area where the player's was.
-tool() {
-    "$repo/tools/wine10-run" "$KV6_BUILD_DIR/KestrovV6-Play.exe" "$@"
-}
-"$repo/tools/wine10-run" "$KV6_BUILD_DIR/MinecraftLauncher.exe" --no-caption --chrome-child --marker --on-click ignore \
-    --x 100 --y 80 --width 900 --height 600 --log "Z:$work/player-launcher.log" --lifetime-ms 120000 >/dev/null 2>&1 &
-player_launcher=$!
-for _ in $(seq 1 1200); do
-    grep -q READY "$work/player-launcher.log" 2>/dev/null && break
-    kill -0 "$player_launcher" 2>/dev/null || break
-    sleep 0.1
-done
-output="$(tool press --timeout 8 --diagnose "Z:$work/no-caption.diagnosis" | tr -d '\r')"
-echo "$output"
-tool close >/dev/null
-wait "$player_launcher"
-found="$(grep -m 1 '^FOUND pixels ' <<<"$output")"
-expect "$output" "^STUCK$" "the player's run on a launcher without a caption ends STUCK"
-# Its render widget covers the client area: the player's client area on screen.
-client="$(tr -d '\r' <"$work/no-caption.diagnosis" | sed -n 's/^  CHILD Chrome_RenderWidgetHostHWND "[^"]*" //p')"
-[[ "$client" =~ ^-?[0-9]+\ -?[0-9]+\ [0-9]+\ [0-9]+$ ]] || fail "the player's diagnosis gives the client area in a CHILD line: [$client]"
-# One copy to derive it from the run, one that says it in a "#> client" line alone.
-grep -v '^#> client ' "$work/no-caption.diagnosis" >"$work/no-caption-derived.diagnosis"
-{
-    echo "#> client $client"
-    grep -v -e '^#> client ' -e '^LOOKED ' "$work/no-caption.diagnosis"
-} >"$work/no-caption-client.diagnosis"
-for copy in derived client; do
-    cp "$work/no-caption.diagnosis.bmp" "$work/no-caption-$copy.diagnosis.bmp"
-done
-
-# Players' diagnoses, each with its picture beside it when it has one. A
-# row: the file, then what the replay must print.
-cp "$here"/replay/*.diagnosis "$work/"
-previous=""
-while IFS='|' read -r file wanted; do
-    if [ "$file" != "$previous" ]; then
-        previous="$file"
-        output="$("$replay" "$work/$file" 2>&1 | tr -d '\r')"
+# A replay in real time may have too few scans for its outcome on a slow
+# machine. replay NEEDED FILE [ARGS...] replays FILE into $output, giving
+# the tool NEEDED passes (KV6_REPLAY_PASSES; 0: the replay's own). It is
+# inconclusive when it gave less than the player's outcome after fewer
+# scans than NEEDED (the launcher's root requests, $per_scan a scan), or
+# its dump's scan did not finish: then it runs once more with twice the
+# passes, and still short it is counted, said and skipped, never passed or
+# failed. 1 when inconclusive.
+inconclusive=0
+per_scan=1
+replay() {
+    local needed="$1" file="$2" try roots
+    shift 2
+    for try in 1 2; do
+        output="$(KV6_REPLAY_PASSES="$((needed * try))" "$replay" "$file" "$@" 2>&1 | tr -d '\r')"
+        roots="$(sed -n 's/^REPLAY the launcher had \([0-9]*\) root requests .*/\1/p' <<<"$output")"
+        if ! grep -q "^REPLAY could not compare with the player's scan: the replay's did not finish" <<<"$output" &&
+            { ! grep -q "^REPLAY gives less than the player's outcome" <<<"$output" ||
+                [ "${roots:-0}" -ge $((needed * per_scan)) ]; }; then
+            return 0
+        fi
+        echo "INCONCLUSIVE: the replay of ${file##*/} had $((${roots:-0} / per_scan)) scans (it needs $needed)$([ "$try" = 1 ] && echo ", once more with twice the passes"):"
         echo "$output"
-        # The verdict on the outcome comes right after the tool's exit code.
-        expect "$(grep -A 1 '^exit code ' <<<"$output" | tail -n 1)" "^REPLAY (gives|differs from|cannot give) the player's outcome: " \
-            "$file: the outcome's line follows the exit code"
+    done
+    inconclusive=$((inconclusive + 1))
+    return 1
+}
+
+# The replay's time-out (in OUTPUT) is the corpus's rule for the passes and
+# the scan its line names (the scan shown to a tenth of a second).
+timeout_is_the_rule() {
+    local re="^REPLAY gives the tool --timeout ([0-9]+) where the player's run had [0-9]+: ([0-9]+) passes \(.*\) at a scan of ([0-9]+)\.([0-9]) s here$"
+    local line ms low high
+    line="$(grep -m 1 '^REPLAY gives the tool --timeout' <<<"$1")"
+    if [[ ! "$line" =~ $re ]]; then
+        fail "$2: the replay says the time-out it gives the tool: [$line]"
+        return
     fi
-    expect "$output" "$wanted" "$file: $wanted"
-done <<ROWS
-sign-in.diagnosis|^REPLAY agrees with the player's scan: SCAN elements 8 plays 0 pick - profiles 0 tab no java no login 2$
-sign-in.diagnosis|^REPLAY gives the tool --timeout [0-9]+ where the player's run had 8: 
-sign-in.diagnosis|^\\\$ KestrovV6-Play.exe find --timeout [0-9]+$
-sign-in.diagnosis|^REPLAY gives the player's outcome: LOGIN; NOTFOUND; exit 3$
-cut-short.diagnosis|^REPLAY the player's diagnosis was cut short: UIA stopped answering after 7 elements; the replay's launcher stops answering at once$
-cut-short.diagnosis|^REPLAY gives the player's outcome: NOTFOUND; exit 2$
-no-caption-derived.diagnosis|^REPLAY places the launcher's client area where the player's was: $client \(from the run's FOUND pixels less the LOOKED button\)$
-no-caption-derived.diagnosis|^REPLAY gives the player's outcome: $found; STUCK; exit 4$
-no-caption-client.diagnosis|^REPLAY places the launcher's client area where the player's was: $client \(from the diagnosis's "#> client" line\)$
-no-caption-client.diagnosis|^REPLAY gives the player's outcome: $found; STUCK; exit 4$
-ROWS
+    ms=$((BASH_REMATCH[3] * 1000 + BASH_REMATCH[4] * 100))
+    low="$(page_outcome timeout "${BASH_REMATCH[2]}" $((ms > 50 ? ms - 50 : 0)))"
+    high="$(page_outcome timeout "${BASH_REMATCH[2]}" $((ms + 50)))"
+    [ "${BASH_REMATCH[1]}" -ge "${low:-1}" ] && [ "${BASH_REMATCH[1]}" -le "${high:-0}" ] ||
+        fail "$2: the replay's time-out is the corpus's rule ($low to $high s): $line"
+}
 
-# Runs of corpus pages that fail under Wine 10 write their diagnosis, and the
-# diagnosis replays as that run. A row: the page, the tool's time-out, the
-# launcher's arguments, what the replay of the diagnosis must print.
-while IFS='|' read -r name seconds faults wanted; do
-    file="$work/$name.diagnosis"
-    output="$(KV6_REPLAY_LAUNCHER_ARGS="$faults" "$replay" "$repo/kit/pages/$name.page" find --timeout "$seconds" --diagnose "Z:$file" 2>&1 | tr -d '\r')"
-    expect "$output" "^DIAGNOSIS Z:$file$" "$name: the run says where its diagnosis is"
-    # A hung launcher gives no picture.
-    [ -n "$faults" ] || [ -s "$file.bmp" ] || fail "$name: the diagnosis has its picture beside it"
-    output="$("$replay" "$file" 2>&1 | tr -d '\r')"
+# The passes a corpus page's outcomes need, as the replay of a file made
+# from it gets them.
+page_passes() {
+    page_outcome stated find wine10 <"$repo/kit/pages/$1.page" | sed -n '1s/^passes \([0-9]*\).*/\1/p'
+}
+
+if [ "$1" = dumps ]; then
+    # A Korean dump replays to the player's scan, one in an unknown language
+    # differs and names what the reader does not know.
+    if replay 0 "$here/replay/korean.page" dump; then
+        echo "$output"
+        expect "$output" "^REPLAY agrees with the player's scan: SCAN " "the Korean dump replays to the player's scan"
+        refuse "$output" "^(UNKNOWN|UNTYPED) " "every Korean type is known"
+        expect "$output" "^SCAN " "the tool ran dump (its SCAN line)"
+        refuse "$output" "^FOUND " "the tool ran dump, not the default find"
+        refuse "$output" "^REPLAY gives the tool --timeout" "a dump keeps its time"
+        expect "$output" "^WINDOW Chrome_WidgetWin_1 \"Minecraft Launcher\" .* \\(this one\\)$" "the launcher's window has the dump's class"
+        expect "$output" "^  CHILD Chrome_RenderWidgetHostHWND \"Chrome Legacy Window\" 128 121 964 661$" "the launcher's child has the dump's class and place"
+    fi
+    # Kestrov V6 is not on the page: only the --profile given finds Play, at
+    # the first look.
+    if replay 0 "$here/replay/unknown-language.page" find --profile "Other Profile" --timeout 20; then
+        echo "$output"
+        expect "$output" "^UNKNOWN type \"kind-ti\": 2 elements; add \"## type=NAME\" to its lines$" "the unknown tab item type is named with its count"
+        expect "$output" "^UNKNOWN type \"kind-x\": 1 element; " "each unknown type has its own line"
+        refuse "$output" "^UNKNOWN type \"document\"" "a known type is not reported"
+        expect "$output" "^REPLAY differs from the player's scan: .*plays 2 \\(player 1\\)" "the extra Play candidate is named"
+        expect "$output" "^REPLAY differs from the player's scan: .*tab no \\(player yes\\)" "the lost Play tab is named"
+        expect "$output" "^FOUND uia 600 680 220 64$" "the tool got --profile"
+        expect "$output" "^exit code 0$" "find ends with exit code 0"
+        longer="$(sed -n "s/^REPLAY gives the tool --timeout \([0-9]*\) where the player's run had 20: [0-9]* passes (as for a page that states none) at a scan of [0-9.]* s here$/\1/p" <<<"$output")"
+        [ -n "$longer" ] || fail "the replay gives the tool the time-out of a page that states no passes"
+        timeout_is_the_rule "$output" "unknown-language.page"
+        expect "$output" "^\\\$ KestrovV6-Play.exe find --profile Other Profile --timeout ${longer:-x}$" "the tool runs with the replay's time-out in place of the player's"
+    fi
+else
+    # A pixel-route run on a launcher without a caption, whose client area
+    # starts higher in its window than the replay's: its diagnosis, made fresh
+    # by the real tool, replays to the player's FOUND pixels when the replay
+    # puts its client area where the player's was. The run's end takes a last
+    # picture however few looks it had: its outcome cannot depend on speed.
+    tool() {
+        "$repo/tools/wine10-run" "$KV6_BUILD_DIR/KestrovV6-Play.exe" "$@"
+    }
+    "$repo/tools/wine10-run" "$KV6_BUILD_DIR/MinecraftLauncher.exe" --no-caption --chrome-child --marker --on-click ignore \
+        --x 100 --y 80 --width 900 --height 600 --log "Z:$work/player-launcher.log" --lifetime-ms 120000 >/dev/null 2>&1 &
+    player_launcher=$!
+    for _ in $(seq 1 1200); do
+        grep -q READY "$work/player-launcher.log" 2>/dev/null && break
+        kill -0 "$player_launcher" 2>/dev/null || break
+        sleep 0.1
+    done
+    output="$(tool press --timeout 8 --diagnose "Z:$work/no-caption.diagnosis" | tr -d '\r')"
     echo "$output"
-    expect "$output" "^REPLAY gives the player's outcome: " "$name: the replay gives the player's outcome"
-    expect "$output" "$wanted" "$name: $wanted"
-done <<'ROWS'
-sign-in-green|8||^REPLAY gives the player's outcome: LOGIN; NOTFOUND; exit 3$
-other-profile|20||^REPLAY gives the player's outcome: NOT_SELECTED; NOTFOUND; exit 2$
-home-en|8|--hang-after-ms 1|^REPLAY the player's diagnosis was cut short: UIA stopped answering after 0 elements; the replay's launcher stops answering at once$
-ROWS
+    tool close >/dev/null
+    wait "$player_launcher"
+    found="$(grep -m 1 '^FOUND pixels ' <<<"$output")"
+    expect "$output" "^STUCK$" "the player's run on a launcher without a caption ends STUCK"
+    # Its render widget covers the client area: the player's client area on screen.
+    client="$(tr -d '\r' <"$work/no-caption.diagnosis" | sed -n 's/^  CHILD Chrome_RenderWidgetHostHWND "[^"]*" //p')"
+    [[ "$client" =~ ^-?[0-9]+\ -?[0-9]+\ [0-9]+\ [0-9]+$ ]] || fail "the player's diagnosis gives the client area in a CHILD line: [$client]"
+    # One copy to derive it from the run, one that says it in a "#> client" line alone.
+    grep -v '^#> client ' "$work/no-caption.diagnosis" >"$work/no-caption-derived.diagnosis"
+    {
+        echo "#> client $client"
+        grep -v -e '^#> client ' -e '^LOOKED ' "$work/no-caption.diagnosis"
+    } >"$work/no-caption-client.diagnosis"
+    for copy in derived client; do
+        cp "$work/no-caption.diagnosis.bmp" "$work/no-caption-$copy.diagnosis.bmp"
+    done
 
+    # A launcher that hangs at once, made fresh: its diagnosis is cut short,
+    # and so is the replay's launcher.
+    KV6_REPLAY_LAUNCHER_ARGS="--hang-after-ms 1" "$replay" "$repo/kit/pages/home-en.page" find --timeout 8 \
+        --diagnose "Z:$work/home-en-hung.diagnosis" >"$work/home-en-hung.out" 2>&1
+    expect "$(cat "$work/home-en-hung.out")" "^DIAGNOSIS Z:$work/home-en-hung.diagnosis" "the hung run says where its diagnosis is"
+
+    # Players' diagnoses, each with its picture beside it when it has one: the
+    # kept ones (tests/kit/replay; other-profile and sign-in-green made by
+    # scripts/make-replay-fixtures.sh) and the fresh ones. A row: the file,
+    # the passes its outcome needs (its corpus page's; 0 for one that cannot
+    # depend on speed), then what the replay must print.
+    cp "$here"/replay/*.diagnosis "$here"/replay/*.diagnosis.bmp "$work/"
+    for fixture in other-profile sign-in-green; do
+        [ -s "$work/$fixture.diagnosis.bmp" ] || fail "the kept $fixture diagnosis has its picture"
+    done
+    sign_in="$(page_passes sign-in-green)"
+    other="$(page_passes other-profile)"
+    [ -n "$sign_in" ] && [ -n "$other" ] || fail "the corpus pages' passes (page_outcome.exe)"
+    read -r per_scan _ < <(one_scan) || fail "a find of home-en finds Play at its first look"
+    echo "One scan makes ${per_scan:=1} root requests here"
+    previous=""
+    while IFS='|' read -r file needed wanted; do
+        if [ "$file" != "$previous" ]; then
+            previous="$file"
+            conclusive=1
+            replay "$needed" "$work/$file" || conclusive=0
+            [ "$conclusive" = 0 ] || echo "$output"
+            [ "$conclusive" = 0 ] || [ "$file" != sign-in.diagnosis ] || timeout_is_the_rule "$output" "$file"
+            [ "$conclusive" = 0 ] || expect "$(grep -A 1 '^exit code ' <<<"$output" | tail -n 1)" \
+                "^REPLAY (gives|gives less than|differs from|cannot give) the player's outcome" \
+                "$file: the outcome's line follows the exit code"
+        fi
+        [ "$conclusive" = 0 ] || expect "$output" "$wanted" "$file: $wanted"
+    done <<ROWS
+sign-in.diagnosis|$sign_in|^REPLAY agrees with the player's scan: SCAN elements 8 plays 0 pick - profiles 0 tab no java no login 2$
+sign-in.diagnosis|$sign_in|^REPLAY gives the tool --timeout [0-9]+ where the player's run had 8: 
+sign-in.diagnosis|$sign_in|^\\\$ KestrovV6-Play.exe find --timeout [0-9]+$
+sign-in.diagnosis|$sign_in|^REPLAY gives the player's outcome: LOGIN; NOTFOUND exit 3$
+sign-in-green.diagnosis|$sign_in|^REPLAY gives the player's outcome: LOGIN; NOTFOUND exit 3$
+other-profile.diagnosis|$other|^REPLAY gives the player's outcome: NOT_SELECTED; NOTFOUND exit 2$
+cut-short.diagnosis|0|^REPLAY the player's diagnosis was cut short: UIA stopped answering after 7 elements; the replay's launcher stops answering at once$
+cut-short.diagnosis|0|^REPLAY gives the player's outcome: NOTFOUND exit 2$
+home-en-hung.diagnosis|0|^REPLAY the player's diagnosis was cut short: UIA stopped answering after 0 elements; the replay's launcher stops answering at once$
+home-en-hung.diagnosis|0|^REPLAY gives the player's outcome: NOTFOUND exit 2$
+no-caption-derived.diagnosis|0|^REPLAY places the launcher's client area where the player's was: $client \(from the run's FOUND pixels less the LOOKED button\)$
+no-caption-derived.diagnosis|0|^REPLAY gives the tool --timeout [0-9]+ where the player's run had 8: [0-9]+ passes \(as for a page that states none\)
+no-caption-derived.diagnosis|0|^REPLAY gives the player's outcome: $found; STUCK exit 4$
+no-caption-client.diagnosis|0|^REPLAY places the launcher's client area where the player's was: $client \(from the diagnosis's "#> client" line\)$
+no-caption-client.diagnosis|0|^REPLAY gives the player's outcome: $found; STUCK exit 4$
+ROWS
+fi
+
+if [ "$status" = 0 ] && [ "$inconclusive" -gt 0 ]; then
+    echo "INCONCLUSIVE: $inconclusive replays had too few scans for their outcome twice over: skipped"
+    exit 127
+fi
 [ "$status" = 0 ] && echo "PASS"
 exit "$status"

@@ -6,15 +6,15 @@
 # (--chromium). Serves the pages of kit/pages with the simulated launcher
 # and runs the tool's `find` against each, as uia_route and
 # scripts/replay.sh do, drawing the pages in turn until RUNS runs a column.
-# The tool's time-out is the page's "#! timeout:" (else 15 s) and three
-# passes more, each a warm find of home-en as measured in the column and
-# the driver's 0.5 s wait: the rule of uia_route. A run is wrong
-# when its outcome lines (FOUND..., LOGIN, NOT_SELECTED, NOTFOUND: the first
-# and the whole list) and its exit code are not those of the page's one
-# stated find outcome (its "#! find chromium:" line with Chromium, else
-# "#! find wine10:", else "#! find both:"). Prints a table row a column:
-# runs, wrong, wrong per 100, and the pages that went wrong with what they
-# printed.
+# The tool's time-out is the one the corpus's runs get: the page's passes
+# ("#! passes:"), each a warm find of home-en as measured in the column and
+# the driver's longest wait. Each run is held to the page's one stated find
+# outcome for Wine 10 (with Chromium, its "#! find chromium:" line where
+# there is one) by the corpus's rule: complete, less (it ran out of time
+# before the outcome, and claimed nothing false) or wrong. The pages' "#!"
+# lines and the rule are read by page_outcome.exe (scripts/replay-lib.sh).
+# Prints a table row a column: runs, less, wrong, wrong per 100, and the
+# pages that went wrong with what they printed.
 #   tests/uia_route/wrong_outcomes_bench.sh [RUNS] [COLUMN...]
 # RUNS defaults to 100; COLUMN is served, served-chromium, slowed or
 # slowed-chromium (default: all four).
@@ -29,6 +29,8 @@ set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd -P)"
 repo="$(cd "$here/../.." && pwd -P)"
 . "$repo/scripts/step.sh"
+# shellcheck source=scripts/replay-lib.sh
+source "$repo/scripts/replay-lib.sh"
 runs="${1:-100}"
 shift $(($# > 0 ? 1 : 0))
 columns=("$@")
@@ -54,38 +56,23 @@ if [ "${#displays[@]}" = 0 ]; then
 fi
 "$repo/scripts/lanes.sh" prepare -R "^($tests)\$" || exit 1
 
-# The pages, in name order, with their timeout and their one stated find
-# outcome ("LINE; LINE exit N", outcome lines only) for Wine 10 and for
-# Chromium (its own line, else the Wine 10 one), as uia_route reads them.
-stated_find() {
-  local page="$1" platform="$2" stated code outcomes line
-  stated="$(tr -d '\r' <"$page" | sed -n "s/^#! find $platform:[[:space:]]*//p" | head -n 1)"
-  [ -n "$stated" ] || return 1
-  code="${stated##*exit }"
-  outcomes=""
-  IFS=';' read -r -a parts <<<"${stated% exit *}"
-  for line in "${parts[@]}"; do
-    line="$(sed 's/^ *//; s/ *$//' <<<"$line")"
-    if [[ "$line" == "FOUND "* || "$line" =~ ^(LOGIN|NOT_SELECTED|NOTFOUND)$ ]]; then
-      outcomes="${outcomes:+$outcomes; }$line"
-    fi
-  done
-  echo "${outcomes:-(none)} exit $code"
-}
+# The pages, in name order, with their passes and their one stated find
+# outcome ("LINE; LINE exit N") for Wine 10 and for Chromium, as the corpus's
+# runs read them.
 pages=()
-timeouts=()
+passes=()
 wanted_wine10=()
 wanted_chromium=()
 for page in $(LC_ALL=C ls "$repo"/kit/pages/*.page); do
-  wine10="$(stated_find "$page" wine10 || stated_find "$page" both)"
-  if [ -z "$wine10" ]; then
-    echo "wrong_outcomes_bench: $page states no find outcome for Wine 10" >&2
-    exit 1
-  fi
-  chromium="$(stated_find "$page" chromium || echo "$wine10")"
-  timeout="$(tr -d '\r' <"$page" | sed -n 's/^#! timeout:[[:space:]]*\([0-9]*\).*/\1/p' | head -n 1)"
+  for platform in wine10 chromium; do
+    if ! statement="$(page_outcome stated find "$platform" <"$page")"; then
+      echo "wrong_outcomes_bench: $page states no one find outcome for $platform: $statement" >&2
+      exit 1
+    fi
+    if [ "$platform" = wine10 ]; then wine10="$(sed -n 2p <<<"$statement")"; else chromium="$(sed -n 2p <<<"$statement")"; fi
+  done
   pages+=("$page")
-  timeouts+=("${timeout:-15}")
+  passes+=("$(sed -n '1s/^passes \([0-9]*\).*/\1/p' <<<"$statement")")
   wanted_wine10+=("$wine10")
   wanted_chromium+=("$chromium")
 done
@@ -94,60 +81,50 @@ logs_root="$(kv6_log_dir)/wrong-outcomes"
 rm -rf "$logs_root"
 mkdir -p "$logs_root"
 
-# One run: the page served, find run, "outcomes exit N" on standard output.
+# One run: the page served, find run, held to WANTED. Prints "VERDICT|ROOTS|
+# OUTCOME": complete, less or wrong, the launcher's root requests while the
+# tool ran, and its outcome.
 run_once() {
-  local page="$1" timeout="$2" out="$3" outcomes="" code line reading=0
+  local page="$1" timeout="$2" out="$3" wanted="$4" code lines scans verdict
   scripts/replay.sh "$page" find --timeout "$timeout" >"$out" 2>&1
-  code=""
-  while IFS= read -r line; do
-    line="${line%$'\r'}"
-    if [ "$reading" = 0 ]; then
-      [[ "$line" != '$ KestrovV6-Play.exe '* ]] || reading=1
-      continue
-    fi
-    if [[ "$line" =~ ^exit\ code\ ([0-9]+)$ ]]; then
-      code="${BASH_REMATCH[1]}"
-      break
-    fi
-    if [[ "$line" == "FOUND "* || "$line" =~ ^(LOGIN|NOT_SELECTED|NOTFOUND)$ ]]; then
-      outcomes="${outcomes:+$outcomes; }$line"
-    fi
-  done <"$out"
+  code="$(sed -n 's/^exit code \([0-9]*\)$/\1/p' "$out" | tr -d '\r')"
   if [ -z "$code" ]; then
-    echo "(no run: $(grep -m 1 '^replay:' "$out" || echo 'the replay printed no exit code'))"
-  else
-    echo "${outcomes:-(none)} exit $code"
+    echo "wrong|0|(no run: $(grep -m 1 '^replay:' "$out" || echo 'the replay printed no exit code'))"
+    return
   fi
+  lines="$(tr -d '\r' <"$out" | sed -n '/^\$ KestrovV6-Play.exe /,/^exit code /p' | sed '1d;$d')"
+  scans="$(sed -n 's/^REPLAY the launcher had \([0-9]*\) root requests .*/\1/p' "$out")"
+  verdict="$(printf '%s\n%s\n' "$wanted" "$lines" | page_outcome judge "$code")"
+  echo "${verdict%%:*}|${scans:-0}|$(outcome_of "$code" <<<"$lines")"
 }
 
 # What one scan of home-en costs in this column, in ms, at most: a whole
 # find of it (its first look finds Play beside the profile), at the
 # column's speed once the launcher's cold answers are behind it (the
 # column's arguments less --cold-answers). Without Chromium's habits, whose
-# late tree adds its wait.
+# late tree adds its wait. 60000 when it found no Play.
 scan_cost_ms() {
-  local out="$logs/scan-cost.out" warm
+  local warm per_scan ms
   warm="$(sed 's/--chromium//; s/--cold-answers [0-9,]*//' <<<"$KV6_REPLAY_LAUNCHER_ARGS")"
-  KV6_WINE10_DISPLAY="${displays[0]}" KV6_WINE10_PREFIX="${prefixes[0]}" KV6_REPLAY_TIMES=1 \
-    KV6_REPLAY_LAUNCHER_ARGS="$warm" scripts/replay.sh "$repo/kit/pages/home-en.page" find --timeout 60 >"$out" 2>&1
-  # The seconds of the FOUND line, as the replay stamps them.
-  awk '$2 == "FOUND" && $1 ~ /^[0-9]+\.[0-9]+$/ { printf "%d\n", $1 * 1000; found = 1; exit }
-       END { if (!found) print 60000 }' "$out"
+  if KV6_WINE10_DISPLAY="${displays[0]}" KV6_WINE10_PREFIX="${prefixes[0]}" one_scan "$warm" >"$logs/scan-cost.out" 2>&1; then
+    read -r per_scan ms <"$logs/scan-cost.out"
+    echo "$ms"
+  else
+    echo 60000
+  fi
 }
 
 # Lane L does runs L, L + LANES, ...; page of run i: i mod PAGES.
 lane_worker() {
-  local lane="$1" i page printed verdict wanted
+  local lane="$1" i page wanted
   cd "$repo"
   export KV6_WINE10_DISPLAY="${displays[$lane]}" KV6_WINE10_PREFIX="${prefixes[$lane]}"
   for ((i = lane; i < runs; i += ${#displays[@]})); do
     page=$((i % ${#pages[@]}))
-    printed="$(run_once "${pages[$page]}" $((timeouts[page] + extra_s)) "$logs/run-$i.out")"
     wanted="${wanted_wine10[$page]}"
     [ "$chromium" = 0 ] || wanted="${wanted_chromium[$page]}"
-    verdict=right
-    [ "$printed" = "$wanted" ] || verdict=wrong
-    printf '%s|%s|%s|%s\n' "$i" "$(basename "${pages[$page]}")" "$verdict" "$printed" >>"$logs/lane-$lane.results"
+    printf '%s|%s|%s\n' "$i" "$(basename "${pages[$page]}")" \
+      "$(run_once "${pages[$page]}" "${timeouts[$page]}" "$logs/run-$i.out" "$wanted")" >>"$logs/lane-$lane.results"
   done
 }
 
@@ -181,10 +158,13 @@ for column in "${columns[@]}"; do
   logs="$logs_root/$column"
   mkdir -p "$logs"
   scan_ms="$(scan_cost_ms)"
-  extra_s=$(((3 * (scan_ms + 500) + 999) / 1000))
+  timeouts=()
+  for ((p = 0; p < ${#pages[@]}; p++)); do
+    timeouts+=("$(page_outcome timeout "${passes[$p]}" "$scan_ms")")
+  done
 
   start=$SECONDS
-  echo "Column $column: $runs runs of find over ${#pages[@]} pages, in ${#displays[@]} lanes (${displays[*]}); a scan of home-en $(awk -v ms="$scan_ms" 'BEGIN { printf "%.1f", ms / 1000 }') s, so the pages' time-outs and $extra_s s; load average $(cut -d' ' -f1-3 /proc/loadavg)"
+  echo "Column $column: $runs runs of find over ${#pages[@]} pages, in ${#displays[@]} lanes (${displays[*]}); a scan of home-en $(awk -v ms="$scan_ms" 'BEGIN { printf "%.1f", ms / 1000 }') s, so time-outs of ${timeouts[*]} s; load average $(cut -d' ' -f1-3 /proc/loadavg)"
   for ((lane = 0; lane < ${#displays[@]}; lane++)); do
     lane_worker "$lane" &
     workers+=($!)
@@ -203,8 +183,9 @@ for column in "${columns[@]}"; do
   results="$(sort -t'|' -k1,1n "$logs"/lane-*.results 2>/dev/null)"
   done_runs="$(grep -c . <<<"$results")"
   wrong_runs="$(grep -c '|wrong|' <<<"$results")"
+  less_runs="$(grep -c '|less|' <<<"$results")"
   # The wrong ones by page and what they printed, with counts.
-  went_wrong="$(grep '|wrong|' <<<"$results" | awk -F'|' '{ print $2 ": " $4 }' | sort | uniq -c |
+  went_wrong="$(grep '|wrong|' <<<"$results" | awk -F'|' '{ print $2 ": " $5 }' | sort | uniq -c |
     awk '{ n = $1; $1 = ""; sub(/^ /, ""); printf "%s%s (%d)", (NR > 1 ? "; " : ""), $0, n }')"
   echo "  done in $(kv6_duration $((SECONDS - start))); load average $(cut -d' ' -f1-3 /proc/loadavg); each run's output in $logs"
   for ((p = 0; p < ${#pages[@]}; p++)); do
@@ -214,10 +195,10 @@ for column in "${columns[@]}"; do
     ! grep -q "|$name|wrong|" <<<"$results" || echo "  wanted for $name: $wanted"
   done
   per100="$(awk -v w="$wrong_runs" -v n="$done_runs" 'BEGIN { printf "%.1f", n ? 100 * w / n : 0 }')"
-  rows+=("| $column | $(awk -v ms="$scan_ms" 'BEGIN { printf "%.1f s", ms / 1000 }') | $done_runs | $wrong_runs | $per100 | ${went_wrong:-none} |")
+  rows+=("| $column | $(awk -v ms="$scan_ms" 'BEGIN { printf "%.1f s", ms / 1000 }') | $done_runs | $less_runs | $wrong_runs | $per100 | ${went_wrong:-none} |")
 done
 
 echo
-echo "| Column | A scan of home-en | Runs | Wrong | Wrong per 100 | Pages that went wrong: what they printed (times) |"
-echo "|---|---|---|---|---|---|"
+echo "| Column | A scan of home-en | Runs | Less | Wrong | Wrong per 100 | Pages that went wrong: what they printed (times) |"
+echo "|---|---|---|---|---|---|---|"
 printf '%s\n' "${rows[@]}"
