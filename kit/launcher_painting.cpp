@@ -28,6 +28,9 @@ void paint_scene(HDC dc, RECT client)
 {
     int (*s)(int) = to_window_units;
     fill(dc, client.left, client.top, client.right, client.bottom, BACKGROUND);
+    // A small logo at the top left: no launcher is one flat colour, also
+    // once its button has gone (a flat picture counts as none seen).
+    fill(dc, client.left + s(24), client.top + s(16), client.left + s(40), client.top + s(32), CAPTION);
     if (settings.popup_until_escape && !button_shown) {
         // A pop-up over the page: a panel with a title bar and two grey
         // buttons, so that the window is not one flat colour.

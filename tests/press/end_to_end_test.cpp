@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "e2e_support.h"
+#include "support/run_bounds.h"
+#include "support/tool_run.h"
 
 namespace {
 
@@ -195,24 +197,36 @@ TEST_F(LauncherRun, FindInHideModeReportsWithoutPressingAndShowsTheWindowAgain)
 // --- faults: the launcher dies or hangs under the tool -----------------------------
 
 struct LauncherFault : LauncherRun {
-    BackgroundTool tool;
-    ULONGLONG started = 0;
-    void run_in_background(std::vector<std::wstring> arguments)
+    std::thread thread;
+    ToolRun result;
+    std::string awaited;
+    volatile LONG awaited_seen = 0;
+    // The tool in the background; the test kills the launcher once the tool
+    // has printed a line starting with `awaited` (not at a time, which a
+    // loaded machine would move).
+    void run_in_background(std::vector<std::wstring> arguments, const char* kill_after)
     {
-        started = GetTickCount64();
-        start_tool(&tool, arguments, 40000);
+        awaited = kill_after;
+        thread = std::thread([this, arguments]() {
+            result = run_tool_watched(arguments, 40000, [this](const std::string& line, long long) {
+                if (line.compare(0, awaited.size(), awaited) == 0)
+                    InterlockedExchange(&awaited_seen, 1);
+            });
+        });
     }
-    void kill_launcher_at(DWORD ms_after_start)
+    void kill_launcher(DWORD ms_after_line)
     {
-        ULONGLONG now = GetTickCount64();
-        if (now - started < ms_after_start)
-            Sleep((DWORD)(ms_after_start - (now - started)));
+        for (int i = 0; i < 800 && !awaited_seen; i++)
+            Sleep(50);
+        Sleep(ms_after_line);
         stop_launcher(&launcher);
     }
-    ULONGLONG finish()
+    // The run's time from its first line, as run_bounds.h counts it.
+    long long finish()
     {
-        finish_tool(&tool);
-        return GetTickCount64() - started;
+        if (thread.joinable())
+            thread.join();
+        return run_ms(result.ticks);
     }
 };
 
@@ -221,49 +235,50 @@ TEST_F(LauncherFault, KilledWhileTheToolLooksEndsInNotFound)
     start({L"--marker"});
     HWND window = launcher.window;
     std::string window_seen = expected_window_line(&launcher);
-    run_in_background({L"press", L"--hide", L"--timeout", L"4"});
-    kill_launcher_at(1500);  // within the pixel route's 3000 ms grace
-    ULONGLONG took = finish();
+    run_in_background({L"press", L"--hide", L"--timeout", L"4"}, "WINDOW ");
+    kill_launcher(500);  // within the pixel route's 3000 ms grace
+    long long took = finish();
     // The window went away: the wait for one is reported then.
     std::vector<std::string> expected = {window_seen, "WAITING window", "NOTFOUND"};
-    EXPECT_EQ(expected, output_lines(tool.result.output));
-    EXPECT_EQ(2, tool.result.exit_code);
+    EXPECT_EQ(expected, result.lines);
+    EXPECT_EQ(2, result.exit_code);
     EXPECT_FALSE(IsWindow(window));
-    EXPECT_LT(took, 7000u);
+    EXPECT_LT(took, 4000 + RUN_END_BOUND_MS);
 }
 
 TEST_F(LauncherFault, KilledWhileAPressIsConfirmedCountsAsPressed)
 {
     start({L"--marker", L"--on-click", L"ignore"});
     std::string found = found_line();
-    run_in_background({L"press", L"--hide", L"--timeout", SHORT_TIMEOUT});
-    kill_launcher_at(5000);  // FOUND comes at about 3.1 s
-    ULONGLONG took = finish();
-    std::vector<std::string> lines = output_lines(tool.result.output);
-    ASSERT_EQ(4u, lines.size()) << tool.result.output;
-    EXPECT_EQ(found, lines[1]);
-    EXPECT_EQ("TRY message", lines[2]);
-    EXPECT_EQ("PRESSED message", lines[3]);  // the window went away
-    EXPECT_EQ(0, tool.result.exit_code);
-    EXPECT_LT(took, 9000u);
+    run_in_background({L"press", L"--hide", L"--timeout", SHORT_TIMEOUT}, "TRY message");
+    kill_launcher(1000);  // the posted click came and changed nothing
+    finish();
+    ASSERT_EQ(4u, result.lines.size()) << result.output;
+    EXPECT_EQ(found, result.lines[1]);
+    EXPECT_EQ("TRY message", result.lines[2]);
+    EXPECT_EQ("PRESSED message", result.lines[3]);  // the window went away
+    EXPECT_EQ(0, result.exit_code);
 }
 
 TEST_F(LauncherFault, KilledWhileWatchedEndsTheWatch)
 {
     start({L"--marker", L"--on-click", L"hide-button"});
-    run_in_background({L"press", L"--timeout", SHORT_TIMEOUT});
-    kill_launcher_at(6000);  // pressed at about 4.7 s, then watched for up to 12 s
-    ULONGLONG took = finish();
-    std::vector<std::string> lines = output_lines(tool.result.output);
-    ASSERT_EQ(4u, lines.size()) << tool.result.output;
-    EXPECT_EQ("PRESSED message", lines[3]);
-    EXPECT_EQ(0, tool.result.exit_code);
-    EXPECT_LT(took, 8000u);
+    run_in_background({L"press", L"--timeout", SHORT_TIMEOUT}, "PRESSED ");
+    kill_launcher(1000);  // watched for up to 12 s
+    long long took = finish();
+    ASSERT_EQ(4u, result.lines.size()) << result.output;
+    EXPECT_EQ("PRESSED message", result.lines[3]);
+    EXPECT_EQ(0, result.exit_code);
+    // The watch ended with the window, long before its 12 s.
+    EXPECT_LT(took, 8000 + RUN_END_BOUND_MS);
 }
 
 TEST_F(LauncherFault, LauncherThatStoppedAnsweringIsNeitherHiddenNorWaitedFor)
 {
-    start({L"--marker", L"--hang-after-ms", L"300"});
+    // Stopped, but not reported hung (its thread waits without taking
+    // anything): no race with Windows' 5 s verdict, which would take the
+    // picture away.
+    start({L"--marker", L"--hang-after-ms", L"300", L"--busy-not-hung"});
     HWND window = launcher.window;
     Sleep(1000);
     ULONGLONG begun = GetTickCount64();
