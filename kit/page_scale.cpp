@@ -7,6 +7,8 @@ namespace {
 typedef BOOL(WINAPI* SetProcessContextCall)(HANDLE);
 typedef UINT(WINAPI* DpiForWindowCall)(HWND);
 typedef BOOL(WINAPI* PointConversionCall)(HWND, POINT*);
+typedef HANDLE(WINAPI* WindowContextCall)(HWND);
+typedef HANDLE(WINAPI* SetThreadContextCall)(HANDLE);
 
 int served_dpi = 96;
 
@@ -74,4 +76,19 @@ RECT physical_screen_rect(HWND window, RECT own)
                 top_left.y + MulDiv((int)(own.top - frame.top), height, own_height),
                 top_left.x + MulDiv((int)(own.right - frame.left), width, own_width),
                 top_left.y + MulDiv((int)(own.bottom - frame.top), height, own_height)};
+}
+
+HANDLE take_window_awareness(HWND window)
+{
+    static WindowContextCall window_context = user32_function<WindowContextCall>("GetWindowDpiAwarenessContext");
+    static SetThreadContextCall set_context = user32_function<SetThreadContextCall>("SetThreadDpiAwarenessContext");
+    HANDLE wanted = window_context ? window_context(window) : nullptr;
+    return wanted && set_context ? set_context(wanted) : nullptr;
+}
+
+void restore_awareness(HANDLE previous)
+{
+    static SetThreadContextCall set_context = user32_function<SetThreadContextCall>("SetThreadDpiAwarenessContext");
+    if (previous && set_context)
+        set_context(previous);
 }

@@ -25,3 +25,9 @@ int to_page_units(int value);
 // system lacks the conversion, before Windows 8.1, or for a window at its
 // monitor's DPI).
 RECT physical_screen_rect(HWND window, RECT own);
+// UI Automation may ask on a thread that does not share the process's
+// awareness (Wine 10 serves it on one of its own): the window's
+// rectangles are read in the window's awareness, then the thread's is put
+// back. Both do nothing where the system lacks the calls.
+HANDLE take_window_awareness(HWND window);
+void restore_awareness(HANDLE previous);

@@ -65,16 +65,20 @@ const PageElement& record(int index)
 // window element, moved with the window, scaled as the window is.
 RECT screen_rect(int index)
 {
+    HANDLE previous = take_window_awareness(state.window);
     RECT window = {0, 0, 0, 0};
     GetWindowRect(state.window, &window);
-    if (index == 0)
-        return physical_screen_rect(state.window, window);
-    const PageElement& root = record(0);
-    const PageElement& e = record(index);
-    int left = e.left - root.left, top = e.top - root.top;
-    RECT own = {window.left + to_window_units(left), window.top + to_window_units(top),
-                window.left + to_window_units(left + e.width), window.top + to_window_units(top + e.height)};
-    return physical_screen_rect(state.window, own);
+    RECT own = window;
+    if (index != 0) {
+        const PageElement& root = record(0);
+        const PageElement& e = record(index);
+        int left = e.left - root.left, top = e.top - root.top;
+        own = RECT{window.left + to_window_units(left), window.top + to_window_units(top),
+                   window.left + to_window_units(left + e.width), window.top + to_window_units(top + e.height)};
+    }
+    RECT physical = physical_screen_rect(state.window, own);
+    restore_awareness(previous);
+    return physical;
 }
 
 // The shown children of `parent` in page order: the next one after `after`

@@ -204,6 +204,11 @@ Outcome judge(const Row& row, int dpi, const std::vector<std::string>& lines, in
     // pixels up and left of where it shows (its unscaled frame): a pixel
     // press is held to pressing, a find to the rectangle.
     int whole_rect = row.page || strcmp(row.command, "find") == 0;
+    // A page found by its picture: the run's last look, taken when no scan
+    // had finished in time.
+    if (row.page && strcmp(method, "pixels") == 0 && passes < MIN_PASSES)
+        return make_outcome(INCONCLUSIVE, "FOUND pixels after " + std::to_string(passes) + " passes; wanted " +
+                                              wanted + "\n" + context);
     if (strcmp(method, row.page ? "uia" : "pixels") != 0 ||
         (whole_rect && !close_to(seen, play, row.page ? 0 : PIXEL_SLACK)))
         return make_outcome(WRONG, "wanted " + wanted + " (the physical rectangle)\n" + context);
