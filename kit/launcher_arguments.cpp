@@ -116,7 +116,10 @@ void read_launcher_arguments(int argc, wchar_t** argv, LauncherSettings* setting
             settings->answer_late_ms = _wtoi(value);
         else if (!wcscmp(word, L"--cold-answers"))
             swscanf(value, L"%d,%d", &settings->cold_calls, &settings->cold_late_ms);
-        else if (!wcscmp(word, L"--lifetime-ms"))
+        else if (!wcscmp(word, L"--page-dpi")) {
+            int dpi = _wtoi(value);
+            settings->page_dpi = dpi >= 48 && dpi <= 960 ? dpi : 0;
+        } else if (!wcscmp(word, L"--lifetime-ms"))
             settings->lifetime_ms = _wtoi(value);
         else if (!wcscmp(word, L"--log"))
             wcsncpy(settings->log_path, value, MAX_PATH - 1);

@@ -41,6 +41,7 @@ struct LauncherSettings {
     RECT client;
     int no_caption;    // a sizing frame without a caption, as Chromium draws its own
     int dpi_aware;     // per-monitor v2: placed, painted and served at the window's DPI
+    int page_dpi;      // 0: the page is in 96-DPI units; else a dump's physical pixels at that DPI
     int log_nudges;    // a NUDGE line for each client accessibility request (the tool's passes)
     wchar_t log_path[MAX_PATH];
     wchar_t watch_path[MAX_PATH];  // whose being there each SHOWN line tells

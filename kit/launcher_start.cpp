@@ -95,6 +95,7 @@ HWND start_simulated_launcher(int argc, wchar_t** argv)
         return nullptr;
     if (settings.button_after_ms > 0 || settings.popup_until_escape)
         button_shown = 0;
+    set_page_source_dpi(settings.page_dpi);
     // Before any window: a window keeps the awareness it was made with.
     if (settings.dpi_aware && !become_per_monitor_aware())
         settings.dpi_aware = 0;
@@ -120,6 +121,7 @@ HWND restart_simulated_launcher(HWND window, int argc, wchar_t** argv)
     reset_launcher_state();
     started_at = GetTickCount64();
     read_launcher_arguments(argc, argv, &settings, &habit_options);
+    set_page_source_dpi(settings.page_dpi);
     if (settings.page_path[0] && !load_launcher_page())
         return nullptr;
     wchar_t class_name[128];

@@ -207,7 +207,11 @@ void place_client_area(HWND window)
     POINT origin = {0, 0};
     if (!GetWindowRect(window, &outer) || !GetClientRect(window, &client) || !ClientToScreen(window, &origin))
         return;
-    const RECT& wanted = settings.client;
+    const RECT given = settings.client;
+    // A dump's physical pixels, or already the window's own units.
+    const RECT wanted = settings.page_dpi ? RECT{to_window_units((int)given.left), to_window_units((int)given.top),
+                                                 to_window_units((int)given.right), to_window_units((int)given.bottom)}
+                                          : given;
     int left = (int)(outer.left + wanted.left - origin.x), top = (int)(outer.top + wanted.top - origin.y);
     int width = (int)(outer.right - outer.left + (wanted.right - wanted.left) - client.right);
     int height = (int)(outer.bottom - outer.top + (wanted.bottom - wanted.top) - client.bottom);
@@ -242,10 +246,11 @@ void place_button(HWND window)
 }
 
 // --dpi-aware: the window, made at the 96-DPI place and size, learns its
-// DPI and takes them scaled.
+// DPI and takes them scaled. --page-dpi: the place and size are a scaled
+// screen's physical pixels, taken to the window's units.
 void scale_window(HWND window, int index)
 {
-    if (!settings.dpi_aware)
+    if (!settings.dpi_aware && !settings.page_dpi)
         return;
     set_page_dpi(window_dpi(window));
     SetWindowPos(window, nullptr, to_window_units(settings.x + index * 10), to_window_units(settings.y + index * 10),

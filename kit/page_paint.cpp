@@ -46,7 +46,7 @@ void paint_page(HWND window, HDC dc, const Page& page, const PageBackground* bac
     if (background && !background->pixels.empty()) {
         long rows = background->height < 0 ? -(long)background->height : background->height;
         const BITMAPINFO* info = (const BITMAPINFO*)background->info.data();
-        if (page_dpi() == 96) {
+        if (page_units_are_window_units()) {
             SetDIBitsToDevice(dc, 0, 0, (DWORD)background->width, (DWORD)rows, 0, 0, 0, (UINT)rows,
                               background->pixels.data(), info, DIB_RGB_COLORS);
         } else {

@@ -11,6 +11,7 @@ typedef HANDLE(WINAPI* WindowContextCall)(HWND);
 typedef HANDLE(WINAPI* SetThreadContextCall)(HANDLE);
 
 int served_dpi = 96;
+int source_dpi = 96;  // the DPI the page's own units were taken at
 
 template <class Call>
 Call user32_function(const char* name)
@@ -48,14 +49,24 @@ int page_dpi()
     return served_dpi;
 }
 
+void set_page_source_dpi(int dpi)
+{
+    source_dpi = dpi > 0 ? dpi : 96;
+}
+
+int page_units_are_window_units()
+{
+    return served_dpi == source_dpi;
+}
+
 int to_window_units(int value)
 {
-    return served_dpi == 96 ? value : MulDiv(value, served_dpi, 96);
+    return served_dpi == source_dpi ? value : MulDiv(value, served_dpi, source_dpi);
 }
 
 int to_page_units(int value)
 {
-    return served_dpi == 96 ? value : MulDiv(value, 96, served_dpi);
+    return served_dpi == source_dpi ? value : MulDiv(value, source_dpi, served_dpi);
 }
 
 RECT physical_screen_rect(HWND window, RECT own)

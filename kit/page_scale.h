@@ -17,7 +17,12 @@ int window_dpi(HWND window);
 // --dpi-aware put the window on a scaled monitor.
 void set_page_dpi(int dpi);
 int page_dpi();
-// A 96-DPI length or offset in the window's own units, and back (rounded).
+// --page-dpi: the page's units are physical pixels of a screen at that DPI
+// (a dump or diagnosis taken there), not 96-DPI ones.
+void set_page_source_dpi(int dpi);
+// 1 when a page length is a length in the window's units (no stretch).
+int page_units_are_window_units();
+// A page length or offset in the window's own units, and back (rounded).
 int to_window_units(int value);
 int to_page_units(int value);
 // A screen rectangle in the window's own units as UI Automation wants it:

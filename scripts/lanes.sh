@@ -8,6 +8,9 @@
 #   scripts/lanes.sh list    [CTEST ARGS...]   KIND DISPLAY PREFIX TESTS, one a line
 #   scripts/lanes.sh prepare [CTEST ARGS...]   make every missing prefix, start every display
 #   scripts/lanes.sh stop    [CTEST ARGS...]   end the lanes' Wine servers and displays
+#   scripts/lanes.sh prepare-one KIND DISPLAY PREFIX
+#                                              make one prefix outside ctest's list
+#                                              (the replay's at a player's DPI)
 # CTEST ARGS pick tests as ctest does (-R REGEX, -E REGEX, -L LABEL); none:
 # all. --default instead of them: the tools' default display and prefix of
 # each Wine (what scripts/main-job.sh uses).
@@ -214,6 +217,7 @@ case "$command" in
   prepare) prepare "$@" ;;
   stop) stop "$@" ;;
   _prepare-many) prepare_many "$1" ;;
+  prepare-one) [ $# -eq 3 ] && [[ "$1" =~ ^wine(8|10(@[0-9]{2,3})?)$ ]] && prepare_one "$@" ;;
   *)
     echo "usage: scripts/lanes.sh list|prepare|stop [--default | CTEST ARGS...]" >&2
     exit 1

@@ -220,6 +220,18 @@ cut_short_reason() {
   echo "${reason:-the launcher stopped answering}"
 }
 
+# "DPI AWARENESS" from the diagnosis FILE's "#> dpi monitor N window N
+# AWARENESS" line when the player's monitor was scaled (a DPI from 48 to 480
+# other than 96); 1 when it was not, or the file does not say.
+player_scale() {
+  local dpi awareness
+  read -r dpi awareness < <(tr -d '\r' <"$1" |
+    sed -n 's/^#> dpi monitor \([0-9]\{2,3\}\) window [0-9]\{1,3\} \(unaware\|system-aware\|per-monitor-aware\|unknown\)$/\1 \2/p' |
+    head -n 1) || return 1
+  [ -n "${dpi:-}" ] && [ "$dpi" -ge 48 ] && [ "$dpi" -le 480 ] && [ "$dpi" != 96 ] || return 1
+  echo "$dpi $awareness"
+}
+
 # "UIA ran out of time after N elements" when the diagnosis FILE's UI
 # Automation part ran out of its time while the launcher still answered;
 # 1 when not.

@@ -153,6 +153,27 @@ if [ "$diagnosis" = 1 ]; then
     echo "REPLAY places the launcher's client area where the player's was: ${client//,/ } (from $from)"
   fi
 fi
+# A scaled player's rectangles and picture are their screen's physical
+# pixels: the launcher is served on a screen at their DPI (a Wine 10 prefix
+# set to it, made once) with their launcher's awareness, so that the stretch
+# of a DPI-unaware launcher, and what it does to clicks, replays too.
+if [ "$diagnosis" = 1 ] && read -r scale_dpi awareness < <(player_scale "$player"); then
+  launcher_args+=(--page-dpi "$scale_dpi")
+  [ "$awareness" = unaware ] || launcher_args+=(--dpi-aware)
+  cache="${HOME:-/root}/.cache"
+  scaled_prefix="${KV6_WINE10_PREFIX:-$cache/kestrov-wine10-prefix}"
+  if [ "$(cat "$scaled_prefix/.kestrov-dpi" 2>/dev/null)" != "$scale_dpi" ]; then
+    scaled_prefix="${KV6_REPLAY_PREFIXES:-$cache}/kestrov-wine10-dpi$scale_dpi"
+    export KV6_WINE10_PREFIX="$scaled_prefix" KV6_WINE10_DISPLAY="${KV6_REPLAY_SCALED_DISPLAY:-:89}"
+    if ! "$repo/scripts/lanes.sh" prepare-one "wine10@$scale_dpi" "$KV6_WINE10_DISPLAY" "$scaled_prefix" \
+      >"$work/prefix.log" 2>&1; then
+      echo "replay: no Wine 10 prefix at $scale_dpi DPI in $scaled_prefix:" >&2
+      tail -n 5 "$work/prefix.log" >&2
+      exit 1
+    fi
+  fi
+  echo "REPLAY serves the launcher at the player's scale: $scale_dpi DPI, $awareness (the prefix $scaled_prefix)"
+fi
 # A launcher that stopped answering while the player's run was taken: the
 # replay's stops too, at once, since the diagnosis does not tell when; its
 # scans then tell nothing of Wine 10's speed.

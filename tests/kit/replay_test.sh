@@ -11,6 +11,9 @@
 #                                  Korean one replays to the player's scan,
 #                                  one in an unknown language is said to
 #                                  differ
+#   replay_test.sh scaled BUILD_FOLDER
+#                                  in a lane at 144 DPI: diagnoses made there
+#                                  replay at the player's scale
 #   replay_test.sh diagnoses BUILD_FOLDER
 #                                  replays of players' diagnoses under Wine
 #                                  10 (the player's command, picture and
@@ -209,6 +212,7 @@ if [ "$(cat "$here/chromium")" = 0 ]; then
 fi
 roots 4
 echo LOGIN
+sleep 1  # the replay counts the roots as it reads each line
 roots 6
 echo NOTFOUND
 exit 3
@@ -319,6 +323,26 @@ page_passes() {
     page_outcome stated find wine10 <"$repo/kit/pages/$1.page" | sed -n '1s/^passes \([0-9]*\).*/\1/p'
 }
 
+# Replays the rows on standard input, FILE|NEEDED|WANTED: the file (in
+# $work), the passes its outcome needs (0 for one that cannot depend on
+# speed), then a line the replay must print.
+replay_rows() {
+    local file needed wanted previous="" conclusive=1
+    while IFS='|' read -r file needed wanted; do
+        if [ "$file" != "$previous" ]; then
+            previous="$file"
+            conclusive=1
+            replay "$needed" "$work/$file" || conclusive=0
+            [ "$conclusive" = 0 ] || echo "$output"
+            [ "$conclusive" = 0 ] || [ "$file" != sign-in.diagnosis ] || timeout_is_the_rule "$output" "$file"
+            [ "$conclusive" = 0 ] || expect "$(grep -A 1 '^exit code ' <<<"$output" | tail -n 1)" \
+                "^REPLAY (gives|gives less than|differs from|cannot give) the player's outcome" \
+                "$file: the outcome's line follows the exit code"
+        fi
+        [ "$conclusive" = 0 ] || expect "$output" "$wanted" "$file: $wanted"
+    done
+}
+
 if [ "$1" = dumps ]; then
     # A Korean dump replays to the player's scan, one in an unknown language
     # differs and names what the reader does not know.
@@ -348,6 +372,23 @@ if [ "$1" = dumps ]; then
         timeout_is_the_rule "$output" "unknown-language.page"
         expect "$output" "^\\\$ KestrovV6-Play.exe find --profile Other Profile --timeout ${longer:-x}$" "the tool runs with the replay's time-out in place of the player's"
     fi
+elif [ "$1" = scaled ]; then
+    # Diagnoses made on a screen at 144 DPI (this lane's) against a
+    # per-monitor-aware and a DPI-unaware launcher: served at the player's
+    # scale and awareness, they replay to the player's window and outcome.
+    cp "$here"/replay/home-en-150-*.diagnosis "$work/"
+    other="$(page_passes other-profile)"
+    read -r per_scan _ < <(one_scan) || fail "a find of home-en finds Play at its first look"
+    replay_rows <<ROWS
+home-en-150-aware.diagnosis|$other|^REPLAY serves the launcher at the player's scale: 144 DPI, per-monitor-aware
+home-en-150-aware.diagnosis|$other|^  DPI window 144 aware$
+home-en-150-aware.diagnosis|$other|^WINDOW 150 120 1500 1050 Minecraft Launcher$
+home-en-150-aware.diagnosis|$other|^REPLAY gives the player's outcome: NOT_SELECTED; NOTFOUND exit 2$
+home-en-150-unaware.diagnosis|$other|^REPLAY serves the launcher at the player's scale: 144 DPI, unaware
+home-en-150-unaware.diagnosis|$other|^  DPI window 96 unaware$
+home-en-150-unaware.diagnosis|$other|^WINDOW 150 120 1500 1050 Minecraft Launcher$
+home-en-150-unaware.diagnosis|$other|^REPLAY gives the player's outcome: NOT_SELECTED; NOTFOUND exit 2$
+ROWS
 else
     # A pixel-route run on a launcher without a caption, whose client area
     # starts higher in its window than the replay's: its diagnosis, made fresh
@@ -404,20 +445,7 @@ else
     [ -n "$sign_in" ] && [ -n "$other" ] || fail "the corpus pages' passes (page_outcome.exe)"
     read -r per_scan _ < <(one_scan) || fail "a find of home-en finds Play at its first look"
     echo "One scan makes ${per_scan:=1} root requests here"
-    previous=""
-    while IFS='|' read -r file needed wanted; do
-        if [ "$file" != "$previous" ]; then
-            previous="$file"
-            conclusive=1
-            replay "$needed" "$work/$file" || conclusive=0
-            [ "$conclusive" = 0 ] || echo "$output"
-            [ "$conclusive" = 0 ] || [ "$file" != sign-in.diagnosis ] || timeout_is_the_rule "$output" "$file"
-            [ "$conclusive" = 0 ] || expect "$(grep -A 1 '^exit code ' <<<"$output" | tail -n 1)" \
-                "^REPLAY (gives|gives less than|differs from|cannot give) the player's outcome" \
-                "$file: the outcome's line follows the exit code"
-        fi
-        [ "$conclusive" = 0 ] || expect "$output" "$wanted" "$file: $wanted"
-    done <<ROWS
+    replay_rows <<ROWS
 sign-in.diagnosis|$sign_in|^REPLAY agrees with the player's scan: SCAN elements 8 plays 0 pick - profiles 0 tab no java no login 2$
 sign-in.diagnosis|$sign_in|^REPLAY gives the tool --timeout [0-9]+ where the player's run had 8: 
 sign-in.diagnosis|$sign_in|^\\\$ KestrovV6-Play.exe find --timeout [0-9]+$
