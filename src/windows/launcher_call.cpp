@@ -4,10 +4,13 @@
 
 static volatile LONG running_workers = 0;
 
-// The workers the tool stopped waiting for, one at most per window. Only the
-// main thread reads or changes the table.
+// The workers the tool stopped waiting for, one at most per window and kind
+// of call: a scan stuck in the launcher must not hold back the style change
+// that shows its window again, nor the picture that stands in for the scan.
+// Only the main thread reads or changes the table.
 struct BlockedWorker {
     HWND window;
+    int kind;
     HANDLE thread;
 };
 static BlockedWorker blocked[MAX_BLOCKED_WINDOWS];
@@ -59,8 +62,8 @@ static void forget_blocked(int index)
 }
 
 // Drops the workers that have returned since; the index of `window`'s
-// blocked worker, or -1.
-static int blocked_worker_of(HWND window)
+// blocked worker of `kind` (-1: of any kind), or -1.
+static int blocked_worker_of(HWND window, int kind)
 {
     int found = -1;
     for (int i = blocked_count - 1; i >= 0; i--) {
@@ -68,7 +71,7 @@ static int blocked_worker_of(HWND window)
             forget_blocked(i);
     }
     for (int i = 0; i < blocked_count; i++)
-        if (blocked[i].window == window)
+        if (blocked[i].window == window && (kind < 0 || blocked[i].kind == kind))
             found = i;
     return found;
 }
@@ -104,7 +107,7 @@ int await_on_worker(LauncherCall* call, HWND window, uint32_t limit_ms)
         return CALL_DONE;
     }
     ULONGLONG start = GetTickCount64();
-    int earlier = blocked_worker_of(window);
+    int earlier = blocked_worker_of(window, call->kind);
     if (earlier >= 0) {
         // The launcher still holds an earlier call: this one waits its turn.
         if (!thread_ended(blocked[earlier].thread, window, start, limit_ms)) {
@@ -132,7 +135,7 @@ int await_on_worker(LauncherCall* call, HWND window, uint32_t limit_ms)
         return CALL_DONE;
     }
     if (blocked_count < MAX_BLOCKED_WINDOWS)
-        blocked[blocked_count++] = BlockedWorker{window, worker};
+        blocked[blocked_count++] = BlockedWorker{window, call->kind, worker};
     else
         CloseHandle(worker);
     return CALL_OVERRAN;
@@ -145,5 +148,5 @@ long calls_left_running()
 
 int call_blocked_in(HWND window)
 {
-    return blocked_worker_of(window) >= 0;
+    return blocked_worker_of(window, -1) >= 0;
 }

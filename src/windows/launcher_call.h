@@ -34,8 +34,8 @@ enum CallResult { CALL_OVERRAN = 0, CALL_DONE = 1 };
 
 enum {
     CALL_SLICE_MS = 100,  // how often a wait looks at the window
-    // Windows a worker may be left blocked in at once; past this a blocked
-    // worker is no longer tracked (its window's calls start anew).
+    // Blocked workers tracked at once (a window and kind each); past this a
+    // blocked worker is no longer tracked (its window's calls start anew).
     MAX_BLOCKED_WINDOWS = 32,
 };
 
@@ -52,10 +52,11 @@ void free_launcher_call(LauncherCall* call);
 // already; the caller must not touch it). `window` may be null. Called from
 // the tool's main thread only.
 //
-// At most one worker per window is left blocked in the launcher: while one
-// is, a new call for that window first waits for it, within its own limit,
-// and is not started when it is still blocked then. So a launcher that
-// stopped costs one thread and what its call holds, however long the run.
+// At most one worker per window and kind of call is left blocked in the
+// launcher: while one is, a new call of that kind for that window first
+// waits for it, within its own limit, and is not started when it is still
+// blocked then. So a launcher that stopped costs at most a thread (and what
+// its call holds) per kind, however long the run.
 int await_call(LauncherCall* call, HWND window, uint32_t limit_ms);
 
 // How the product waits: on a worker thread (for a window of the calling
@@ -67,5 +68,5 @@ extern CallWaiter call_waiter;
 
 // Workers still running: calls the tool gave up on, blocked in the launcher.
 long calls_left_running();
-// 1 while a worker the tool gave up on is still blocked in `window`.
+// 1 while a worker the tool gave up on is still blocked in `window` (any kind).
 int call_blocked_in(HWND window);

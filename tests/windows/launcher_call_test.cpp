@@ -27,9 +27,10 @@ void count_discard(LauncherCall* head)
     InterlockedIncrement(((TestCall*)head)->discarded);
 }
 
-TestCall* new_test_call(HANDLE release, volatile LONG* worked, volatile LONG* discarded)
+TestCall* new_test_call(HANDLE release, volatile LONG* worked, volatile LONG* discarded, int kind = CALL_WINDOW)
 {
     TestCall* call = (TestCall*)new_launcher_call(sizeof(TestCall));
+    call->head.kind = kind;
     call->head.work = block_then_count;
     call->head.discard = count_discard;
     call->release = release;
@@ -88,13 +89,19 @@ TEST(LauncherCall, AStoppedLauncherKeepsOneWorkerPerWindow)
     const int passes = 25;
     for (int pass = 0; pass < passes; pass++)
         for (HWND window : windows)
-            EXPECT_EQ(CALL_OVERRAN, await_call(&new_test_call(release, &worked, &discarded)->head, window, 20));
+            EXPECT_EQ(CALL_OVERRAN,
+                      await_call(&new_test_call(release, &worked, &discarded, CALL_UI_SCAN)->head, window, 20));
     EXPECT_EQ(2, calls_left_running()) << "one blocked worker per window, not one per pass";
     EXPECT_EQ(1, call_blocked_in(windows[0]));
     EXPECT_EQ(2 * passes - 2, discarded) << "calls never started give back what they hold at once";
+    // The style change that shows the window again is not held back by the scan.
+    TestCall* show = new_test_call(nullptr, &worked, &discarded, CALL_WINDOW);
+    EXPECT_EQ(CALL_DONE, await_call(&show->head, windows[0], 2000));
+    free_launcher_call(&show->head);
+    EXPECT_EQ(1, worked);
     SetEvent(release);
     await_no_workers();
-    EXPECT_EQ(2, worked);
+    EXPECT_EQ(3, worked);
     EXPECT_EQ(2 * passes, discarded);
     // The worker's count drops just before its thread ends.
     for (int i = 0; i < 200 && call_blocked_in(windows[0]); i++)
