@@ -3,9 +3,9 @@
 # the machine, as a new machine's set-up or a second test run would: does a
 # verdict hold when the tests get less of the processor than they are used to?
 #   scripts/under-load.sh [-n N] COMMAND [ARGS...]
-# e.g. the four Wine 10 entries, ten times in a row, under four busy processes:
+# e.g. four Wine 10 entries, ten times in a row, under four busy processes:
 #   scripts/under-load.sh -n 4 ctest --preset mingw \
-#     -R '^(uia_route|uia_route_chromium|replay_scan|uia_hung_launcher)$' --repeat until-fail:10
+#     -R '^(uia_route|replay_diagnoses|uia_hung_launcher|scaled_150)$' --repeat until-fail:10
 # -n N, or KV6_LOAD_PROCESSES=N: how many busy processes (1 to 64; -n wins).
 # They are ended by their process ids on every way out (the command's end,
 # Ctrl-C, a kill); they also get SIGTERM from the kernel should this script
