@@ -46,6 +46,7 @@ const LinePattern GRAMMAR[] = {
     {"UIA no tree \\(walker (yes|none), element 0x[0-9a-f]{8}\\)", 1 << DUMP},
     {"( {2})*\\[[^\\]]*\\] \".*\" -?\\d+ -?\\d+ -?\\d+ -?\\d+( disabled)?( offscreen)?( invoke)?", 1 << DUMP},
     {"UIA stopped answering after \\d+ elements", 1 << DUMP},
+    {"UIA ran out of time after \\d+ elements", 1 << DUMP},
     {"SCAN elements \\d+ plays \\d+ pick .+ profiles \\d+ tab (yes|no) java (yes|no) login \\d+", 1 << DUMP},
     {"LOOKED button -?\\d+ -?\\d+ \\d+ \\d+ colour [0-9a-f]{6} icon (yes|no)", 1 << DUMP},
     {"LOOKED no button", 1 << DUMP},
