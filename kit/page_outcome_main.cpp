@@ -57,23 +57,6 @@ std::string read_input()
     return text;
 }
 
-std::vector<std::string> split_lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
 // A whole number in [low, high], or 0.
 int read_number(const char* text, long low, long high, int* value)
 {
@@ -135,7 +118,7 @@ int stated_command(const char* command, const char* platform)
 
 int judge_command(int exit_code)
 {
-    std::vector<std::string> lines = split_lines(read_input());
+    std::vector<std::string> lines = text_lines(read_input());
     StatedOutcome stated;
     if (lines.empty() || !read_outcome_text(lines[0], &stated)) {
         fprintf(stderr, "page_outcome: the first line is no outcome (LINE; LINE exit N): %s\n",
@@ -154,7 +137,7 @@ int outcome_command(int exit_code)
 {
     StatedOutcome outcome;
     outcome.exit_code = exit_code;
-    for (const std::string& line : split_lines(read_input()))
+    for (const std::string& line : text_lines(read_input()))
         if (is_claim(line) || !outcome_lines({line}).empty())
             outcome.lines.push_back(line);
     printf("%s\n", outcome.lines.empty() ? ("exit " + std::to_string(exit_code)).c_str()

@@ -96,19 +96,28 @@ std::string joined(const std::vector<std::string>& lines)
 
 }  // namespace
 
-void read_page_statement(const std::string& text, PageStatement* statement)
+std::vector<std::string> text_lines(const std::string& text)
 {
-    *statement = PageStatement();
-    std::string previous;
+    std::vector<std::string> lines;
     size_t start = 0;
-    while (start <= text.size()) {
+    while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos)
             end = text.size();
         std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
+        lines.push_back(line);
         start = end + 1;
+    }
+    return lines;
+}
+
+void read_page_statement(const std::string& text, PageStatement* statement)
+{
+    *statement = PageStatement();
+    std::string previous;
+    for (const std::string& line : text_lines(text)) {
         std::string above = previous;
         previous = line;
         if (line.compare(0, 3, "#! ") != 0)

@@ -36,6 +36,10 @@ enum {
     DEFAULT_PAGE_PASSES = 16,
 };
 
+// The lines of a text, without their line feeds or a CR before one; a last
+// line feed ends the last line rather than starting an empty one.
+std::vector<std::string> text_lines(const std::string& text);
+
 // Reads the "#!" lines of a page's text (UTF-8, CR LF allowed).
 void read_page_statement(const std::string& text, PageStatement* statement);
 
