@@ -69,23 +69,21 @@ int start_launcher(SimulatedLauncher* launcher, const std::vector<std::wstring>&
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
-    // Starting a process can fail for a moment on a loaded machine (seen once
-    // under Wine 8 with four busy processes): that says nothing of the tool,
-    // so the start is tried once more, and a failure says why.
+    // A start can fail for a moment on a loaded machine, which says nothing
+    // of the tool: once more, saying why.
     int created = 0;
     for (int attempt = 0; attempt < 2 && !created; attempt++) {
         created = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                  &startup, &launcher->process);
         if (!created) {
-            fprintf(stderr, "start_launcher: CreateProcess failed with error %lu%s\n", GetLastError(),
-                    attempt == 0 ? ", once more" : "");
+            fprintf(stderr, "start_launcher: CreateProcess failed with error %lu\n", GetLastError());
             Sleep(500);
         }
     }
     if (!created)
         return 0;
-    // Ready once its log says so and a window is visible: a wait for the
-    // simulator's start, long enough for a loaded machine.
+    // Ready once its log says so and a window is visible (long enough for a
+    // loaded machine).
     ULONGLONG deadline = GetTickCount64() + 30000;
     while (GetTickCount64() < deadline) {
         std::vector<std::string> log = launcher_log(launcher);
