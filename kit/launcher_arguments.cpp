@@ -112,10 +112,6 @@ void read_launcher_arguments(int argc, wchar_t** argv, LauncherSettings* setting
             settings->button_after_ms = _wtoi(value);
         else if (!wcscmp(word, L"--close-after-ms"))
             settings->close_after_ms = _wtoi(value);
-        else if (!wcscmp(word, L"--answer-late-ms"))
-            settings->answer_late_ms = _wtoi(value);
-        else if (!wcscmp(word, L"--cold-answers"))
-            swscanf(value, L"%d,%d", &settings->cold_calls, &settings->cold_late_ms);
         else if (!wcscmp(word, L"--page-dpi")) {
             int dpi = _wtoi(value);
             settings->page_dpi = dpi >= 48 && dpi <= 960 ? dpi : 0;

@@ -35,8 +35,6 @@ struct LauncherSettings {
     int button_after_ms, close_after_ms, popup_until_escape;
     int lifetime_ms;
     int count_calls;
-    int answer_late_ms;              // every provider call answered this late
-    int cold_calls, cold_late_ms;    // the first calls later still
     int client_given;  // --client: the client area's place and size on screen, whatever the frame
     RECT client;
     int no_caption;    // a sizing frame without a caption, as Chromium draws its own

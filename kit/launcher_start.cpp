@@ -67,7 +67,6 @@ int load_launcher_page()
     }
     start_habits(page, habit_options, &habits);
     set_page_habits(&habits);
-    set_answer_delays(AnswerDelays{settings.answer_late_ms, settings.cold_calls, settings.cold_late_ms});
     // The picture comes from the player too: one line when it is refused,
     // and the page goes on without it.
     PictureLayout layout;

@@ -29,18 +29,10 @@ struct ProviderState {
 ProviderState state;
 volatile LONG live_objects = 0;
 volatile LONG element_calls = 0;  // calls into element providers, for --count-calls
-AnswerDelays delays = {0, 0, 0};
-
-// Every call into an element provider comes through here: counted, and
-// answered as late as the launcher is set to be slow.
-void answer_call()
+// Every call into an element provider comes through here, counted.
+void count_call()
 {
-    LONG calls = InterlockedIncrement(&element_calls);
-    DWORD late = (DWORD)(delays.late_ms > 0 ? delays.late_ms : 0);
-    if (calls <= delays.cold_calls && delays.cold_late_ms > 0)
-        late += (DWORD)delays.cold_late_ms;
-    if (late)
-        Sleep(late);
+    InterlockedIncrement(&element_calls);
 }
 
 // In the tree now: shown, not inert, arrived.
@@ -165,7 +157,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
     {
-        answer_call();
+        count_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -184,7 +176,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     // IRawElementProviderSimple
     HRESULT STDMETHODCALLTYPE get_ProviderOptions(ProviderOptions* options) override
     {
-        answer_call();
+        count_call();
         if (!options)
             return E_POINTER;
         *options = (ProviderOptions)(ProviderOptions_ServerSideProvider | ProviderOptions_UseComThreading);
@@ -194,7 +186,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     HRESULT STDMETHODCALLTYPE GetPropertyValue(PROPERTYID property, VARIANT* value) override;
     HRESULT STDMETHODCALLTYPE get_HostRawElementProvider(IRawElementProviderSimple** host) override
     {
-        answer_call();
+        count_call();
         if (!host)
             return E_POINTER;
         *host = nullptr;
@@ -207,7 +199,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     // IRawElementProviderFragment
     HRESULT STDMETHODCALLTYPE Navigate(NavigateDirection direction, IRawElementProviderFragment** out) override
     {
-        answer_call();
+        count_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -234,7 +226,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     }
     HRESULT STDMETHODCALLTYPE GetRuntimeId(SAFEARRAY** out) override
     {
-        answer_call();
+        count_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -256,7 +248,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     }
     HRESULT STDMETHODCALLTYPE get_BoundingRectangle(UiaRect* out) override
     {
-        answer_call();
+        count_call();
         if (!out)
             return E_POINTER;
         *out = UiaRect{0, 0, 0, 0};
@@ -268,7 +260,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     }
     HRESULT STDMETHODCALLTYPE GetEmbeddedFragmentRoots(SAFEARRAY** out) override
     {
-        answer_call();
+        count_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -276,12 +268,12 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     }
     HRESULT STDMETHODCALLTYPE SetFocus() override
     {
-        answer_call();
+        count_call();
         return alive(index, generation) ? S_OK : ELEMENT_NOT_AVAILABLE;
     }
     HRESULT STDMETHODCALLTYPE get_FragmentRoot(IRawElementProviderFragmentRoot** out) override
     {
-        answer_call();
+        count_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -293,7 +285,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     // IRawElementProviderFragmentRoot (the window element only)
     HRESULT STDMETHODCALLTYPE ElementProviderFromPoint(double x, double y, IRawElementProviderFragment** out) override
     {
-        answer_call();
+        count_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -314,7 +306,7 @@ struct ElementProvider : IRawElementProviderSimple, IRawElementProviderFragment,
     }
     HRESULT STDMETHODCALLTYPE GetFocus(IRawElementProviderFragment** out) override
     {
-        answer_call();
+        count_call();
         if (!out)
             return E_POINTER;
         *out = nullptr;
@@ -513,7 +505,7 @@ struct SelectionItemPattern : Counted<ISelectionItemProvider> {
 
 HRESULT ElementProvider::GetPatternProvider(PATTERNID pattern, IUnknown** out)
 {
-    answer_call();
+    count_call();
     if (!out)
         return E_POINTER;
     *out = nullptr;
@@ -539,7 +531,7 @@ void set_bool(VARIANT* value, int on)
 
 HRESULT ElementProvider::GetPropertyValue(PROPERTYID property, VARIANT* value)
 {
-    answer_call();
+    count_call();
     if (!value)
         return E_POINTER;
     VariantInit(value);
@@ -659,11 +651,6 @@ IRawElementProviderSimple* page_element_provider(int index)
 long live_provider_objects()
 {
     return live_objects;
-}
-
-void set_answer_delays(const AnswerDelays& given)
-{
-    delays = given;
 }
 
 long element_provider_calls()

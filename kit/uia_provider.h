@@ -32,16 +32,6 @@ void stop_page_provider(HWND window);
 int answer_uia_request(HWND window, WPARAM wparam, LPARAM lparam, LRESULT* result);
 // A new reference to an element's provider (the root for index 0), or null.
 IRawElementProviderSimple* page_element_provider(int index);
-// A slow provider, made on purpose: every call into an element provider is
-// answered `late_ms` late, and the first `cold_calls` of them `cold_late_ms`
-// later still (a cold process). The client's cost per element grows with it,
-// as on a new or loaded machine.
-struct AnswerDelays {
-    int late_ms;
-    int cold_calls;
-    int cold_late_ms;
-};
-void set_answer_delays(const AnswerDelays& delays);
 // Provider objects alive now (elements and patterns), for balance checks.
 long live_provider_objects();
 // Calls into element providers so far (every method but AddRef and Release),

@@ -52,8 +52,6 @@
 //   --lazy-ms N             an empty document until a web node's Name or ControlType is read, then N ms
 //   --rerender-ms N, --rerender-after-action   the elements are replaced (stale ids) every N ms, after actions
 //   --chromium-offscreen, --chromium-patterns  Chromium's IsOffscreen and pattern rules
-//   --answer-late-ms N      with --page: every call into the provider answered N ms late
-//   --cold-answers N,MS     with --page: the first N calls MS ms later still (a cold process)
 // It paints a dark background (1b1d20), the button and the marker on WM_PAINT and
 // WM_PRINTCLIENT.
 #pragma once
