@@ -77,7 +77,7 @@ fi
 repo="$(cd "$(dirname "$0")/.." && pwd -P)"
 build="${KV6_BUILD_DIR:-build/mingw}"
 case "$build" in /*) ;; *) build="$repo/$build" ;; esac
-for program in MinecraftLauncher.exe KestrovV6-Play.exe page_outcome.exe; do
+for program in MinecraftLauncher.exe KestrovV6-Play.exe page_outcome.exe windows_exit_code.exe; do
   if [ ! -f "$build/$program" ]; then
     echo "replay: no $build/$program; run scripts/build.sh" >&2
     exit 1
@@ -225,8 +225,10 @@ stamp_lines() {
   done
 }
 
+# The exit code is the one a Windows parent reads: Wine's Unix status for a
+# run that ended with a call still blocked in the launcher has been seen 0.
 tool() {
-  "$repo/tools/wine10-run" "$build/KestrovV6-Play.exe" "$@"
+  "$repo/tools/wine10-run" "$build/windows_exit_code.exe" "Z:$build/KestrovV6-Play.exe" "$@"
 }
 
 # A new Wine prefix takes a while to make on first use.

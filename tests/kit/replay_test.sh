@@ -187,10 +187,12 @@ ROWS
     mkdir -p "$fake/scripts" "$fake/tools" "$fake/build" "$fake/pages" "$fake/kit/pages"
     cp "$repo/scripts/add-page.sh" "$repo/scripts/replay.sh" "$repo/scripts/replay-lib.sh" "$fake/scripts/"
     cp "$repo/kit/pages/home-en.page" "$fake/kit/pages/"
-    touch "$fake/build/MinecraftLauncher.exe" "$fake/build/KestrovV6-Play.exe" "$fake/build/page_outcome.exe"
+    touch "$fake/build/MinecraftLauncher.exe" "$fake/build/KestrovV6-Play.exe" "$fake/build/page_outcome.exe" \
+        "$fake/build/windows_exit_code.exe"
     cat >"$fake/tools/wine10-run" <<'FAKE'
 #!/usr/bin/env bash
 here="${0%/tools/*}"
+[[ "$1" != *windows_exit_code.exe ]] || shift
 echo "${1##*/} ${*:2}" >>"$here/runs"
 if [[ "$1" == *MinecraftLauncher.exe ]]; then
     chromium=0
