@@ -115,6 +115,13 @@ int check_run(const CorpusPage& page, const StatedOutcome& stated, const WorldRu
         verdict = RUN_WRONG;
         why = "PRESSED, but the launcher's game never started";
     }
+    // An Escape the run claims was sent (one the launcher holds to act on
+    // late counts).
+    for (const std::string& line : result.lines)
+        if ((line == "POPUP closed with Escape" || line == "POPUP? Escape") && !result.escapes_sent) {
+            verdict = RUN_WRONG;
+            why = "\"" + line + "\", but the launcher was sent no Escape";
+        }
     if (run.find_only && logged(result, "VIA ")) {
         verdict = RUN_WRONG;
         why = "find acted on the launcher";

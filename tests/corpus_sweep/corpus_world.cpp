@@ -109,6 +109,7 @@ void pump_messages(uint64_t)
     }
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        world.result->escapes_sent += message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE;
         if (world.run->act_late_ms > 0 && (acts_on_page(message) || !world.held.empty()) && message.message != WM_PAINT &&
             message.message != WM_TIMER) {
             world.held.push_back(message);

@@ -68,6 +68,7 @@ struct WorldResult {
     int overruns;        // scans the tool stopped waiting for
     uint64_t ended_ms;   // when run_press returned
     uint64_t shown_again_ms;  // WORLD_HIDES: when the window showed again
+    int escapes_sent;    // Escape keys the tool sent the launcher, held ones too
 };
 
 // Runs the tool's press or find against the page once. 0 when the page or

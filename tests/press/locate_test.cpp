@@ -76,20 +76,6 @@ struct LocatePass : ::testing::Test {
 
 // --- store pop-up -----------------------------------------------------------
 
-TEST_F(LocatePass, StorePopupIsClosedByTheNearestDismissButton)
-{
-    add_store_popup(d, RECT{300, 300, 700, 400});
-    int far_button = add_button(d, L"Close", RECT{900, 50, 950, 80});
-    int near_button = add_button(d, L"Not now", RECT{450, 420, 550, 450});
-    EXPECT_EQ("", pass_at(0));
-    EXPECT_EQ(1, handled);
-    EXPECT_EQ(0, d.nodes[far_button].invoke_calls);
-    EXPECT_EQ(1, d.nodes[near_button].invoke_calls);
-    EXPECT_EQ(std::vector<std::string>{"POPUP closed with Not now"}, reported);
-    EXPECT_EQ(1, state.popup_closes);
-    EXPECT_EQ(0, escapes_posted());
-}
-
 TEST_F(LocatePass, FirstOfEquallyNearDismissButtonsIsPressed)
 {
     add_store_popup(d, RECT{300, 300, 700, 400});  // centre 500, 350
@@ -153,37 +139,7 @@ TEST_F(LocatePass, SeventhStorePopupIsLookedPast)
     EXPECT_EQ(6, state.popup_closes);
 }
 
-TEST_F(LocatePass, FindCountsStorePopupsWithoutTouchingThem)
-{
-    find_only = 1;
-    add_store_popup(d, RECT{300, 300, 700, 400});
-    int button = add_button(d, L"Close", RECT{450, 420, 550, 450});
-    add_play_page(d, 1);
-    for (int i = 0; i < 6; i++) {
-        EXPECT_EQ("", pass_at(i * 900));
-        EXPECT_EQ(1, handled);
-    }
-    EXPECT_EQ("uia", pass_at(6 * 900));
-    EXPECT_EQ(0, d.nodes[button].invoke_calls);
-    EXPECT_EQ(0, d.nodes[button].default_action_calls);
-    EXPECT_TRUE(reported.empty()) << joined_reports();
-    EXPECT_EQ(0, escapes_posted());
-}
-
 // --- Play candidates ----------------------------------------------------------
-
-TEST_F(LocatePass, CandidateBesideTheProfileIsTakenAtOnce)
-{
-    PlayPage page = add_play_page(d, 1);
-    EXPECT_EQ("uia", pass_at(0));
-    EXPECT_EQ(0, handled);
-    EXPECT_EQ(0, target.in_client);
-    EXPECT_EQ(0u, target.colour);
-    EXPECT_TRUE(EqualRect(&PLAY_RECT, &target.rect));
-    EXPECT_EQ(page.play, uia_node_of(target.element));
-    EXPECT_EQ(0, d.nodes[page.play].invoke_calls);
-    EXPECT_TRUE(reported.empty());
-}
 
 TEST_F(LocatePass, PlayTabIsTriedOncePerWindowByInvokeSelectLegacy)
 {
@@ -243,16 +199,6 @@ TEST_F(LocatePass, JavaEntryIsTriedBySelectInvokeLegacyWithoutAProfileName)
     EXPECT_EQ(1, d.nodes[entry].invoke_calls);
     EXPECT_EQ(1, d.nodes[entry].default_action_calls);
     EXPECT_EQ(1, state.java_tried);
-}
-
-TEST_F(LocatePass, FindTriesNoTab)
-{
-    find_only = 1;
-    add_play_page(d, 0);
-    int tab = add_tab(d, L"Play", RECT{50, 20, 150, 60}, UIA_TabItemControlTypeId);
-    EXPECT_EQ("", pass_at(0));
-    EXPECT_EQ(1, handled);
-    EXPECT_EQ(0, d.nodes[tab].pattern_requests);
 }
 
 TEST_F(LocatePass, CandidateNotBesideTheProfileWaitsOutItsGraceThenNeedsTheMarker)
