@@ -5,7 +5,9 @@
 // Wine ends with status 0. This process has one thread.
 //   windows_exit_code.exe PROGRAM [ARGS...]
 // Standard input, output and error are the program's. 126: it could not be
-// started (said on standard error).
+// started; 125: its code does not fit the byte a Unix parent reads (a crash's
+// 0xC0000005 would read as 5, one of the tool's own codes). Both are said on
+// standard error.
 #include <windows.h>
 #include <stdio.h>
 
@@ -47,5 +49,9 @@ int wmain()
     if (!GetExitCodeProcess(process.hProcess, &code))
         code = 126;
     CloseHandle(process.hProcess);
+    if (code > 255) {
+        fprintf(stderr, "windows_exit_code: the program ended with 0x%08lX\n", (unsigned long)code);
+        return 125;
+    }
     return (int)code;
 }
