@@ -51,6 +51,15 @@ struct Driver : ::testing::Test {
 
 const char PLAY_FOUND[] = "FOUND uia 400 600 300 64";
 
+// A window of ours in the foreground, as the player's would be.
+HWND plain_foreground_window()
+{
+    HWND window = CreateWindowExW(0, L"STATIC", L"the player's window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 10,
+                                  200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetForegroundWindow(window);
+    return window;
+}
+
 TEST_F(Driver, NoLauncherWaitsThenGivesUp)
 {
     for (int hidden = 0; hidden <= 1; hidden++) {
@@ -73,12 +82,15 @@ TEST_F(Driver, FindReportsTheTargetAndBringsTheFrontWindowForward)
     find_only = 1;
     HWND front = CreateWindowExW(0, L"STATIC", L"Kestrov V6 Launcher", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10,
                                  200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND other = plain_foreground_window();
+    ASSERT_EQ(other, GetForegroundWindow());
     wcscpy(front_title, L"Kestrov V6 Launcher");
     EXPECT_EQ(0, run_press(5));
     EXPECT_EQ((std::vector<std::string>{window_line(launcher.window), PLAY_FOUND}), reported);
     EXPECT_EQ(0, d.nodes[page.play].pattern_requests) << "find presses nothing";
     EXPECT_EQ(front, GetForegroundWindow());
     DestroyWindow(front);
+    DestroyWindow(other);
 
     // A --front window that does not exist changes nothing.
     install_virtual_time(START);
@@ -132,10 +144,14 @@ TEST_F(Driver, MinimisedLauncherIsShownWithoutActivation)
     ASSERT_TRUE(IsIconic(launcher.window));
     add_play_page(d, 1);
     find_only = 1;
+    HWND player_window = plain_foreground_window();
+    ASSERT_EQ(player_window, GetForegroundWindow());
     EXPECT_EQ(0, run_press(5));
     ASSERT_FALSE(virtual_time.waits.empty());
     EXPECT_EQ(300u, virtual_time.waits.front());
     EXPECT_FALSE(IsIconic(launcher.window));
+    EXPECT_EQ(player_window, GetForegroundWindow()) << "the launcher was activated";
+    DestroyWindow(player_window);
     EXPECT_EQ(PLAY_FOUND, reported.back());
 }
 

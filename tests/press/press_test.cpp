@@ -248,6 +248,15 @@ TEST_F(PressPixels, RealClickOnAHiddenWindowHidesItAgain)
     EXPECT_EQ(1u, launcher_log_count("CLICK real"));
 }
 
+// Clicks that reached the cover of the test below.
+int cover_clicks = 0;
+WNDPROC static_procedure = nullptr;
+LRESULT CALLBACK counting_procedure(HWND window, UINT message, WPARAM w, LPARAM l)
+{
+    cover_clicks += message == WM_LBUTTONDOWN;
+    return CallWindowProcW(static_procedure, window, message, w, l);
+}
+
 TEST_F(PressPixels, RealClickFailsWhenAnotherWindowCoversThePoint)
 {
     start({L"--marker", L"--accept", L"real"});
@@ -255,19 +264,24 @@ TEST_F(PressPixels, RealClickFailsWhenAnotherWindowCoversThePoint)
     hide_window(launcher.window);
     POINT centre = target_center(launcher.window, &target);
     HWND cover = nullptr;
-    // Put up after the message method's confirmation, while the click waits
-    // for the launcher to come forward.
-    virtual_time.on_wait = [&](uint64_t now) {
-        if (now - START >= 40 + 70 + 4500 + 300 && !cover)
-            cover = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"cover", WS_POPUP | WS_VISIBLE,
-                                    centre.x - 20, centre.y - 20, 40, 40, nullptr, nullptr,
-                                    GetModuleHandleW(nullptr), nullptr);
+    // Put up once the click is tried, before it looks under the point.
+    virtual_time.on_wait = [&](uint64_t) {
+        if (cover || reported.empty() || reported.back() != "TRY click")
+            return;
+        // SS_NOTIFY: a plain static is transparent to hit tests, so the point
+        // would still show the launcher.
+        cover = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"cover",
+                                WS_POPUP | WS_VISIBLE | SS_NOTIFY, centre.x - 20, centre.y - 20, 40, 40, nullptr,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
+        static_procedure = (WNDPROC)SetWindowLongPtrW(cover, GWLP_WNDPROC, (LONG_PTR)counting_procedure);
     };
+    cover_clicks = 0;
     EXPECT_EQ(0, press_target(launcher.window, &target));
     EXPECT_EQ(lines({"TRY message", "TRY click"}), reported);
     EXPECT_NE(nullptr, GetPropW(launcher.window, L"KestrovV6.Hidden")) << "hidden again after the failed click";
     pump_for(200);
     EXPECT_EQ(0u, launcher_log_count("CLICK real"));
+    EXPECT_EQ(0, cover_clicks) << "a real click went out onto the cover";
     for (const std::string& line : launcher_log(&launcher))
         EXPECT_EQ(std::string::npos, line.find(" real")) << "no real input went out: " << line;
     if (cover)
