@@ -248,8 +248,7 @@ TEST_F(PressPixels, RealClickOnAHiddenWindowHidesItAgain)
     EXPECT_EQ(1u, launcher_log_count("CLICK real"));
 }
 
-// Clicks that reached the cover of the test below.
-int cover_clicks = 0;
+int cover_clicks = 0;  // of the test below
 WNDPROC static_procedure = nullptr;
 LRESULT CALLBACK counting_procedure(HWND window, UINT message, WPARAM w, LPARAM l)
 {
@@ -268,8 +267,7 @@ TEST_F(PressPixels, RealClickFailsWhenAnotherWindowCoversThePoint)
     virtual_time.on_wait = [&](uint64_t) {
         if (cover || reported.empty() || reported.back() != "TRY click")
             return;
-        // SS_NOTIFY: a plain static is transparent to hit tests, so the point
-        // would still show the launcher.
+        // SS_NOTIFY: a plain static lets hit tests through to the launcher.
         cover = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"cover",
                                 WS_POPUP | WS_VISIBLE | SS_NOTIFY, centre.x - 20, centre.y - 20, 40, 40, nullptr,
                                 nullptr, GetModuleHandleW(nullptr), nullptr);
