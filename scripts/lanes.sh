@@ -207,6 +207,8 @@ stop() {
     for pid in $(pgrep -f "^Xvfb $display( |\$)"); do
       kill "$pid" 2>/dev/null || true
     done
+    # What tools/wine-run wrote of the display it started is gone with it.
+    rm -f "$prefix.xvfb"
   done <<<"$(lanes "$@")"
 }
 
