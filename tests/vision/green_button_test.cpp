@@ -40,26 +40,6 @@ void expect_untouched(const Found& found)
     EXPECT_EQ(UNTOUCHED_COLOUR, found.colour);
 }
 
-TEST(GreenButton, FindsAButtonOnePastItsLastColumnAndRow)
-{
-    TestPicture picture;
-    make_picture(&picture, 640, 400);
-    draw_button(&picture, 200, 300, 180, 40);
-    Found found = detect(picture);
-    expect_box(found, 200, 300, 380, 340);
-    EXPECT_EQ(BUTTON_GREEN, found.colour);
-}
-
-TEST(GreenButton, ColourIsOptional)
-{
-    TestPicture picture;
-    make_picture(&picture, 640, 400);
-    draw_button(&picture, 200, 300, 180, 40);
-    Rect box = {};
-    EXPECT_EQ(1, find_green_button(&picture.capture, &box, nullptr));
-    EXPECT_EQ(380, box.right);
-}
-
 TEST(GreenButton, NoGreenLeavesTheOutputsAsTheyWere)
 {
     TestPicture picture;
@@ -377,17 +357,6 @@ TEST(GreenButton, AtMost64CandidateBoxes)
         else
             expect_untouched(found);
     }
-}
-
-TEST(GreenButton, LauncherLikePicture)
-{
-    TestPicture picture;
-    make_picture(&picture, 1280, 720);
-    fill_rect(&picture, 0, 0, 1280, 300, rgb(0x40, 0x90, 0x40));  // green artwork above the scan
-    fill_rect(&picture, 40, 650, 400, 660, WHITE);                 // text
-    draw_button(&picture, 490, 560, 300, 64);
-    fill_rect(&picture, 450, 586, 462, 598, MARKER_PURPLE);
-    expect_box(detect(picture), 490, 560, 790, 624);
 }
 
 }  // namespace
