@@ -57,16 +57,6 @@ protected:
                                        at(4).pattern_requests}; }
 };
 
-TEST_F(ActionTest, ElementThatActsIsTriedOnce)
-{
-    give_invoke(0, S_OK);
-    EXPECT_EQ(activate_element(element, 0), 1);
-    EXPECT_EQ(at(0).invoke_calls, 1);
-    EXPECT_EQ(tries(), (std::vector<int>{1, 0, 0, 0, 0}));
-    EXPECT_EQ(call_count(d, "GetParentElement"), 0);
-    EXPECT_EQ(call_count(d, "get_RawViewWalker"), 1);
-}
-
 TEST_F(ActionTest, ParentActsAfterTwoTries)
 {
     give_invoke(1, S_OK);
