@@ -59,7 +59,7 @@ static void watch_after_press(HWND window, LocateState* state)
     int pending = 0;
     while (current_tick() < end) {
         wait_ms(WATCH_POLL_MS);
-        DWORD game = new_java_process();
+        DWORD game = new_game_process(window);
         if (game) {
             report("GAME %lu", game);
             return;
@@ -138,7 +138,7 @@ int run_press(int timeout_seconds)
     start_ui_route(deadline);
     LocateState state;
     memset(&state, 0, sizeof state);
-    java_baseline.count = list_java_processes(java_baseline.pids);
+    record_java_baseline();
 
     HWND previous = nullptr;
     int waiting_reported = 0;

@@ -179,7 +179,7 @@ static int confirm_press(HWND window, const PlayTarget* target)
     int gone_looks = 0;
     while (current_tick() < end) {
         wait_ms(CONFIRM_POLL_MS);
-        DWORD game = new_java_process();
+        DWORD game = new_game_process(window);
         if (game) {
             report("GAME %lu", game);
             return 1;
@@ -193,7 +193,7 @@ static int confirm_press(HWND window, const PlayTarget* target)
         if (gone_looks >= CONFIRM_LOOKS)
             return 1;
     }
-    if (new_java_process() != 0 || window_gone(window))
+    if (new_game_process(window) != 0 || window_gone(window))
         return 1;
     return gone_looks == CONFIRM_LOOKS - 1 && target_seen(window, target) == TARGET_GONE;
 }

@@ -230,6 +230,9 @@ const WorldCase WORLD_CASES[] = {
     {"a window that hides and shows again starts its looks and clocks anew", "kit/pages/modal-dialog.page", CLIENT_WINE10,
      "press", WORLD_HIDES, 1000, 6000, 25, {1, 500},
      "POPUP? Escape; FOUND uia 600 664 220 60; TRY message; PRESSED message exit 0", "SHOWN", 4000},
+    {"a java process another program starts as the press lands confirms nothing", "kit/pages/home-en.page",
+     CLIENT_WINE10, "press", WORLD_STRANGER_JAVA, 0, 0, 40, {1, 2000},
+     "FOUND uia 600 664 220 60; TRY message; TRY click; STUCK exit 4", "", 0},
 };
 
 TEST(CorpusSweep, WorldCasesHoldAtTheirScanTimes)

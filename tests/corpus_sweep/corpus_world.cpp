@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <stdio.h>
+#include <string.h>
 
 #include "app/settings.h"
 #include "chromium_habits.h"
@@ -33,6 +34,7 @@ struct World {
     int generation;       // the page's re-renders seen so far
     uint64_t game_at;     // WORLD_GAME_LATE: when the game starts; 0 for not yet pressed
     int hidden;           // WORLD_HIDES: 1 while hidden, 2 once shown again
+    int stranger_started; // WORLD_STRANGER_JAVA
     std::string play_id;  // the element whose press starts the game
     // Clicks, keys and actions the launcher takes only act_late_ms after
     // they came, in the order they came.
@@ -58,8 +60,34 @@ uint64_t scan_cost()
     return cost < 1 ? 1 : cost;
 }
 
+// A java process of another program: `start` runs it, and the world waits
+// for cmd to end, so that its parent has gone before the tool looks. It ends
+// itself after 5 s.
+void start_stranger_java()
+{
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    while (length > 0 && path[length - 1] != L'\\')
+        length--;
+    path[length] = 0;
+    std::wstring line = std::wstring(L"cmd.exe /c start \"\" \"") + path + L"..\\javaw.exe\" 5000";
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return;
+    WaitForSingleObject(process.hProcess, 20000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    world.stranger_started = 1;
+}
+
 void collect_log(const char* line)
 {
+    if (world.run->fault == WORLD_STRANGER_JAVA && !world.stranger_started &&
+        (strncmp(line, "VIA ", 4) == 0 || strncmp(line, "CLICK ", 6) == 0))
+        start_stranger_java();
     world.result->log.push_back(line);
     world.result->log_ms.push_back(virtual_time.now - START);
     if (world.run->fault == WORLD_GAME_LATE && !world.game_at && line == "ACTION hide " + world.play_id)
@@ -294,7 +322,7 @@ const char* profile_name_of(int profile)
 int run_in_world(const WorldRun& run, WorldResult* result)
 {
     *result = WorldResult();
-    world = World{&run, result, nullptr, run.seed * 2654435761u + 1u, 0, 0, 0, 0, "", {}, {}};
+    world = World{&run, result, nullptr, run.seed * 2654435761u + 1u, 0, 0, 0, 0, 0, "", {}, {}};
     log_hook = collect_log;
     std::vector<std::wstring> words = {L"MinecraftLauncher.exe", L"--page", run.page_path};
     if (run.profile == CLIENT_CHROMIUM)
@@ -331,6 +359,11 @@ int run_in_world(const WorldRun& run, WorldResult* result)
                     world.play_id = e.id;
                 }
     }
+    if (run.fault == WORLD_STRANGER_JAVA)
+        for (PageElement& e : page.elements)
+            for (PageAction& action : e.actions)
+                if (action.kind == PAGE_ACTION_START_JAVA)
+                    action = PageAction{PAGE_ACTION_NONE, e.id};
     UiaDouble d;
     for (size_t i = 1; i < page.elements.size(); i++) {
         const PageElement& e = page.elements[i];

@@ -42,6 +42,9 @@ enum WorldFault {
     WORLD_GAME_LATE,
     // The window hides at fault_at and shows again fault_for ms later.
     WORLD_HIDES,
+    // Play does nothing when pressed; as the press lands, a java process
+    // that another program started (its parent gone) shows up.
+    WORLD_STRANGER_JAVA,
 };
 
 struct WorldRun {

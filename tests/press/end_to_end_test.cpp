@@ -70,6 +70,27 @@ TEST_F(LauncherRun, LauncherDeafToPostedMessagesIsPressedByARealClick)
     EXPECT_EQ(1u, log_lines_starting(&launcher, "CLICK real").size());
 }
 
+// The dummy game next to the test, started by the test itself.
+void start_stranger_java(PROCESS_INFORMATION* process)
+{
+    std::wstring path = build_path(L"javaw.exe");
+    std::wstring line = quote_argument(path) + L" 20000";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(path.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, process))
+        *process = PROCESS_INFORMATION{};
+}
+
+void end_stranger_java(PROCESS_INFORMATION* process)
+{
+    if (!process->hProcess)
+        return;
+    TerminateProcess(process->hProcess, 0);
+    WaitForSingleObject(process->hProcess, 5000);
+    CloseHandle(process->hProcess);
+    CloseHandle(process->hThread);
+}
+
 // A diagnosis file, under a temporary folder of this machine.
 std::wstring diagnosis_path()
 {
@@ -111,10 +132,19 @@ TEST_F(LauncherRun, LauncherIgnoringEveryClickIsStuckAndShownAgain)
     DeleteFileW(diagnosis.c_str());
     DeleteFileW((diagnosis + L".bmp").c_str());
     start({L"--marker", L"--on-click", L"ignore", L"--watch-file", diagnosis + L".bmp"});
-    ChildResult run = run_tool_exe({L"press", L"--hide", L"--timeout", SHORT_TIMEOUT, L"--diagnose", diagnosis});
+    // A java process of another program (this test's), started while the
+    // press is confirmed, is no sign of the launcher's game.
+    PROCESS_INFORMATION stranger{};
+    ToolRun run = run_tool_watched({L"press", L"--hide", L"--timeout", SHORT_TIMEOUT, L"--diagnose", diagnosis}, 60000,
+                                   [&](const std::string& line, long long) {
+                                       if (line == "TRY message")
+                                           start_stranger_java(&stranger);
+                                   });
+    ASSERT_NE(nullptr, stranger.hProcess) << "the stranger's java did not start";
+    end_stranger_java(&stranger);
     std::vector<std::string> expected = {expected_window_line(&launcher), found_line(), "TRY message",
                                          "TRY click", "DIAGNOSIS " + narrow(diagnosis), "STUCK"};
-    EXPECT_EQ(expected, output_lines(run.output));
+    EXPECT_EQ(expected, run.lines);
     EXPECT_EQ(4, run.exit_code);
     // The run's own lines and the page as it was left, the picture taken
     // with the window shown again.

@@ -34,7 +34,7 @@ struct PressElement : ::testing::Test {
     {
         reset_settings();
         install_virtual_time(START);
-        java_baseline.count = list_java_processes(java_baseline.pids);
+        record_java_baseline();
         window = CreateWindowExW(0, L"STATIC", L"plain", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 650, 300, 500,
                                  400, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         install_uia_double(d);
@@ -145,7 +145,7 @@ struct PressPixels : ::testing::Test {
     {
         reset_settings();
         install_virtual_time(START);
-        java_baseline.count = list_java_processes(java_baseline.pids);
+        record_java_baseline();
         virtual_time.real_sleep_ms = 15;  // lets the launcher handle what was posted
     }
     void TearDown() override
