@@ -147,6 +147,8 @@ void read_launcher_arguments(int argc, wchar_t** argv, LauncherSettings* setting
                 settings->hang_on_button_down = 1;
             else if (!wcscmp(word, L"--busy-not-hung"))
                 settings->busy_not_hung = 1;
+            else if (!wcscmp(word, L"--refuse-show"))
+                settings->refuse_show = 1;
             else if (!wcscmp(word, L"--start-hidden"))
                 settings->start_hidden = 1;
             else if (!wcscmp(word, L"--popup-until-escape"))

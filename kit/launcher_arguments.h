@@ -26,6 +26,9 @@ struct LauncherSettings {
     int hang_after_probe_ms;  // -1: off
     int hang_on_button_down;
     int busy_not_hung;
+    // Keeps a hiding's click-through style, as a system that refuses the
+    // tool's change back (a launcher of higher integrity) leaves it.
+    int refuse_show;
     int start_hidden;
     char late_element[64];
     int late_element_ms;

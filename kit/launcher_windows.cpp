@@ -142,6 +142,15 @@ LRESULT CALLBACK main_procedure(HWND window, UINT message, WPARAM wparam, LPARAM
         if (!run_fault_timer(window, wparam))
             run_timer(window, wparam);
         return 0;
+    case WM_STYLECHANGING: {
+        STYLESTRUCT* change = (STYLESTRUCT*)lparam;
+        if (settings.refuse_show && wparam == (WPARAM)GWL_EXSTYLE && (change->styleOld & WS_EX_TRANSPARENT) &&
+            !(change->styleNew & WS_EX_TRANSPARENT)) {
+            log_line("SHOW refused");
+            change->styleNew = change->styleOld;
+        }
+        break;
+    }
     case WM_STYLECHANGED: {
         // Shown again: a hiding by the tool (or --start-hidden) ends when
         // the window lets clicks through no more. Whether the watched file

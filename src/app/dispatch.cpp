@@ -95,8 +95,8 @@ static int run_minimize()
         if (!IsIconic(found.windows[i]) && await_window(found.windows[i], deadline) == WINDOW_ANSWERED &&
             show_window_by(found.windows[i], SW_SHOWMINNOACTIVE, deadline))
             minimized++;
-        unhide_window_by(found.windows[i], deadline);
     }
+    show_windows_again(found.windows, found.count, deadline);
     report("MINIMIZED %d", minimized);
     return 0;
 }
@@ -106,14 +106,15 @@ static int run_show()
     ULONGLONG deadline = show_deadline();
     LauncherWindows found;
     HWND best = find_launcher_windows(&found);
-    for (int i = 0; i < found.count; i++)
-        unhide_window_by(found.windows[i], deadline);
+    // Counted as the windows read back: one the system would not show is
+    // not claimed (its own line says so).
+    int shown = show_windows_again(found.windows, found.count, deadline);
     if (best) {
         if (IsIconic(best) && await_window(best, deadline) == WINDOW_ANSWERED)
             show_window_by(best, SW_RESTORE, deadline);
         bring_to_front_by(best, deadline);
     }
-    report("SHOWN %d", found.count);
+    report("SHOWN %d", shown);
     return 0;
 }
 
@@ -122,11 +123,12 @@ static int run_close()
     ULONGLONG deadline = show_deadline();
     LauncherWindows found;
     find_launcher_windows(&found);
-    for (int i = 0; i < found.count; i++) {
-        unhide_window_by(found.windows[i], deadline);
-        PostMessageW(found.windows[i], WM_CLOSE, 0, 0);
-    }
-    report("CLOSED %d", found.count);
+    show_windows_again(found.windows, found.count, deadline);
+    // A post the system refuses asked nothing: only the windows asked count.
+    int asked = 0;
+    for (int i = 0; i < found.count; i++)
+        asked += PostMessageW(found.windows[i], WM_CLOSE, 0, 0) ? 1 : 0;
+    report("CLOSED %d", asked);
     return 0;
 }
 

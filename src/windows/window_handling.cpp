@@ -1,5 +1,6 @@
 #include "windows/window_handling.h"
 
+#include "app/report.h"
 #include "app/settings.h"
 #include "windows/discovery.h"
 #include "windows/launcher_call.h"
@@ -138,34 +139,73 @@ void hide_window(HWND window)
         SetLayeredWindowAttributes(window, 0, 1, LWA_ALPHA);
 }
 
+// 1 when the window shows as it did before the hiding: neither of the
+// hiding's styles left beyond what it had, and a layered one fully opaque.
+static int shows_as_before(HWND window, LONG_PTR before)
+{
+    LONG_PTR now = GetWindowLongPtrW(window, GWL_EXSTYLE);
+    const LONG_PTR hiding = WS_EX_LAYERED | WS_EX_TRANSPARENT;
+    if ((now & hiding) != (before & hiding))
+        return 0;
+    if (!(now & WS_EX_LAYERED))
+        return 1;
+    BYTE alpha = 255;
+    DWORD flags = 0;
+    if (!GetLayeredWindowAttributes(window, nullptr, &alpha, &flags))
+        return 1;  // layered by UpdateLayeredWindow: nothing of ours to read
+    return !(flags & LWA_ALPHA) || alpha == 255;
+}
+
 int unhide_window_by(HWND window, ULONGLONG deadline)
 {
     unsigned long long saved = (unsigned long long)(ULONG_PTR)GetPropW(window, HIDDEN_PROPERTY);
     if (!saved)
-        return 1;
+        return IsWindow(window) ? UNHIDE_PLAIN : UNHIDE_GONE;
     int answer = await_window(window, deadline);
+    if (answer == WINDOW_GONE)
+        return UNHIDE_GONE;
     if (answer != WINDOW_ANSWERED) {
         // The style change would wait for the hung thread, for good; the
         // opacity is kept by the system and comes back at once. The property
         // stays, so that a later run can finish the job.
-        if (answer == WINDOW_HUNG)
-            SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA);
-        return 0;
+        SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA);
+        return UNHIDE_HUNG;
     }
     LONG_PTR style = (LONG_PTR)(saved & ~HIDDEN_MARK_BIT);
     // Full opacity first: it needs nothing from the window's thread, so a
     // thread that stops during the style change leaves the window seen.
     SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA);
     if (!call_window(SET_EX_STYLE, window, style, deadline))
-        return 0;  // the property stays, as for a hung window
+        return UNHIDE_HUNG;  // the property stays, as for a hung window
+    if (!IsWindow(window))
+        return UNHIDE_GONE;
+    // The system may refuse the change (a window of higher integrity) or the
+    // window undo it: only what the window shows now counts.
+    if (!shows_as_before(window, style))
+        return UNHIDE_REFUSED;
     RemovePropW(window, HIDDEN_PROPERTY);
     call_window(REDRAW_WINDOW, window, 0, deadline);
-    return 1;
+    return UNHIDE_PLAIN;
 }
 
-void unhide_window(HWND window)
+int unhide_window(HWND window)
 {
-    unhide_window_by(window, show_deadline());
+    return unhide_window_by(window, show_deadline());
+}
+
+int show_windows_again(const HWND* windows, int count, ULONGLONG deadline)
+{
+    int shown = 0;
+    for (int i = 0; i < count; i++) {
+        int result = unhide_window_by(windows[i], deadline);
+        if (result == UNHIDE_PLAIN)
+            shown++;
+        else if (result == UNHIDE_HUNG)
+            report("NOT_SHOWN hung");
+        else if (result == UNHIDE_REFUSED)
+            report("NOT_SHOWN refused");
+    }
+    return shown;
 }
 
 void bring_to_front_by(HWND window, ULONGLONG deadline)
@@ -218,10 +258,15 @@ void restore_windows(HWND window)
     ULONGLONG deadline = show_deadline();
     LauncherWindows found;
     find_launcher_windows(&found);
-    for (int i = 0; i < found.count; i++)
-        unhide_window_by(found.windows[i], deadline);
+    show_windows_again(found.windows, found.count, deadline);
     if (window && IsWindow(window)) {
-        unhide_window_by(window, deadline);
+        // Listed already, unless it stopped being visible: its line comes
+        // from the list alone.
+        int listed = 0;
+        for (int i = 0; i < found.count; i++)
+            listed |= found.windows[i] == window;
+        if (!listed)
+            show_windows_again(&window, 1, deadline);
         bring_to_front_by(window, deadline);
     }
     hide_mode = 0;

@@ -40,13 +40,25 @@ int window_answers(HWND window);
 ULONGLONG show_deadline();
 
 void hide_window(HWND window);
-// Shows a hidden window again, waiting for a busy one until `deadline`.
-// 1 when the window is plain now (or was never hidden), 0 when it was given
-// up: gone, or hung, in which case it keeps the property (a later run can
-// try again) and only its opacity is put back, which needs no answer.
+
+// What showing a window again did, read back from the window.
+enum UnhideResult {
+    UNHIDE_GONE = -2,     // no longer a window: nothing is left hidden
+    UNHIDE_REFUSED = -1,  // the change was refused or did not hold: still hidden
+    UNHIDE_HUNG = 0,      // the window's thread did not answer: still click-through
+    UNHIDE_PLAIN = 1,     // plain now, or never hidden
+};
+// Shows a hidden window again, waiting for a busy one until `deadline`, and
+// reads the style and opacity back. A window that is not plain after it
+// keeps the property, so that a later run can try again; a hung one gets
+// its opacity back, which needs no answer. An UnhideResult.
 int unhide_window_by(HWND window, ULONGLONG deadline);
 // The same with a wait of its own (show_deadline()).
-void unhide_window(HWND window);
+int unhide_window(HWND window);
+// Shows every listed window again, all within one deadline, and prints
+// "NOT_SHOWN <cause>" for each one left hidden ("hung" or "refused"). The
+// number of listed windows now plain.
+int show_windows_again(const HWND* windows, int count, ULONGLONG deadline);
 // Restores and brings forward, after waiting for the window until `deadline`.
 void bring_to_front_by(HWND window, ULONGLONG deadline);
 // The same with a short wait (ANSWER_TIMEOUT_MS): for captures and clicks.

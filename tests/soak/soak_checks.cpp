@@ -37,6 +37,7 @@ const LinePattern GRAMMAR[] = {
     {"PRESSED (invoke|legacy|message|click)", 1 << PRESS},
     {"STUCK", 1 << PRESS},
     {"NOTFOUND", SEARCH | (1 << DUMP)},
+    {"NOT_SHOWN (hung|refused)", SEARCH | (1 << SHOW) | (1 << MINIMIZE)},
     {"SHOWN \\d+", 1 << SHOW},
     {"MINIMIZED \\d+", 1 << MINIMIZE},
     {"WINDOW .+ \".*\" -?\\d+ -?\\d+ -?\\d+ -?\\d+ .*", 1 << DUMP},

@@ -70,6 +70,24 @@ TEST_F(Commands, CloseUnhidesAndAsksEachWindowToClose)
     EXPECT_NE(log.end(), std::find(log.begin(), log.end(), "CLOSE"));
 }
 
+// The system keeps the hiding's style (as it refuses a launcher of higher
+// integrity): no command claims the window shown, and the mark stays for a
+// later run to try again.
+TEST_F(Commands, AWindowThatStaysHiddenIsNamedNotCounted)
+{
+    ASSERT_EQ(1, start_launcher(&first, {L"--refuse-show"}));
+    ASSERT_EQ(1, start_launcher(&second, {}));
+    hide_window(first.window);
+    hide_window(second.window);
+    ChildResult show = run_tool_exe({L"show"});
+    EXPECT_EQ(0, show.exit_code);
+    EXPECT_EQ("NOT_SHOWN refused\r\nSHOWN 1\r\n", show.output);
+    EXPECT_TRUE(is_hidden(first.window));
+    EXPECT_FALSE(is_hidden(second.window));
+    EXPECT_EQ("NOT_SHOWN refused\r\nMINIMIZED 2\r\n", run_tool_exe({L"minimize"}).output);
+    EXPECT_TRUE(is_hidden(first.window));
+}
+
 TEST(CommandsWithoutLauncher, ReportZeroAndSucceed)
 {
     EXPECT_EQ("MINIMIZED 0\r\n", run_tool_exe({L"minimize"}).output);

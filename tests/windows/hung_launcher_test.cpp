@@ -26,7 +26,7 @@ struct ProbeHang {
 };
 
 const ProbeHang PROBE_HANGS[] = {
-    {"show, launcher left hidden", {L"show"}, {L"--start-hidden", L"--hang-after-probe-ms", L"0"}, 0, "SHOWN 1", 0},
+    {"show, launcher left hidden", {L"show"}, {L"--start-hidden", L"--hang-after-probe-ms", L"0"}, 0, "SHOWN 0", 0},
     {"minimize, launcher left hidden", {L"minimize"}, {L"--start-hidden", L"--hang-after-probe-ms", L"0"}, 0,
      "MINIMIZED ", 0},
     // The first probe is the one before the first hiding.

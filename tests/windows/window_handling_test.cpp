@@ -100,7 +100,7 @@ TEST_F(Handling, UnhidingAPlainWindowChangesNothing)
 {
     ASSERT_EQ(1, start_launcher(&launcher, {}));
     LONG_PTR before = ex_style(launcher.window);
-    unhide_window(launcher.window);
+    EXPECT_EQ(UNHIDE_PLAIN, unhide_window(launcher.window));
     EXPECT_EQ(before, ex_style(launcher.window));
     EXPECT_EQ(0ULL, hidden_value(launcher.window));
 }
@@ -256,7 +256,7 @@ TEST_F(Handling, HungWindowIsLeftAloneAtOnce)
 
     ChildResult result = run_tool_exe({L"minimize"}, 20000);
     EXPECT_EQ(0, result.timed_out);
-    EXPECT_EQ("MINIMIZED 0\r\n", result.output);
+    EXPECT_EQ("NOT_SHOWN hung\r\nMINIMIZED 0\r\n", result.output);
 }
 
 }  // namespace
