@@ -106,7 +106,7 @@ TEST_F(Driver, PressThatStartsTheGameIsConfirmedAndWatched)
     unsigned long pid = 0;
     virtual_time.on_wait = [&](uint64_t) {
         if (d.nodes[page.play].invoke_calls > 0 && !pid)
-            pid = start_game(&game);
+            pid = start_game(&game, 20000, launcher.process.hProcess);
     };
     EXPECT_EQ(0, run_press(5));
     std::string game_line = "GAME " + std::to_string(pid);

@@ -131,17 +131,31 @@ void release_target(PlayTarget* target)
     target->element = nullptr;
 }
 
-unsigned long start_game(StartedGame* game, int ms)
+unsigned long start_game(StartedGame* game, int ms, HANDLE launcher)
 {
     std::wstring path = build_path(L"javaw.exe");
     std::wstring line = L"\"" + path + L"\" " + std::to_wstring(ms);
-    STARTUPINFOW startup;
+    STARTUPINFOEXW startup;
     ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    if (!CreateProcessW(path.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &game->process))
-        return 0;
-    return game->process.dwProcessId;
+    startup.StartupInfo.cb = sizeof startup;
+    std::vector<char> attributes;
+    DWORD flags = 0;
+    if (launcher) {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        attributes.resize(size);
+        startup.lpAttributeList = (LPPROC_THREAD_ATTRIBUTE_LIST)attributes.data();
+        if (!InitializeProcThreadAttributeList(startup.lpAttributeList, 1, 0, &size) ||
+            !UpdateProcThreadAttribute(startup.lpAttributeList, 0, PROC_THREAD_ATTRIBUTE_PARENT_PROCESS, &launcher,
+                                       sizeof launcher, nullptr, nullptr))
+            return 0;
+        flags = EXTENDED_STARTUPINFO_PRESENT;
+    }
+    BOOL started = CreateProcessW(path.c_str(), &line[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr,
+                                  &startup.StartupInfo, &game->process);
+    if (launcher)
+        DeleteProcThreadAttributeList(startup.lpAttributeList);
+    return started ? game->process.dwProcessId : 0;
 }
 
 void end_game(StartedGame* game)

@@ -62,9 +62,11 @@ inline std::string joined_reports()
 
 void release_target(PlayTarget* target);
 
-// A dummy game process (javaw.exe next to the test) living `ms`; its id.
+// A dummy game process (javaw.exe next to the test) living `ms`; its id. Its
+// parent is `launcher` (a process handle) when given, as the launcher's game
+// has the launcher for a parent; else this test.
 struct StartedGame {
     PROCESS_INFORMATION process{};
 };
-unsigned long start_game(StartedGame* game, int ms = 20000);
+unsigned long start_game(StartedGame* game, int ms = 20000, HANDLE launcher = nullptr);
 void end_game(StartedGame* game);
