@@ -12,23 +12,6 @@ int is_java_file_name(const wchar_t* file_name)
     return _wcsicmp(file_name, L"javaw.exe") == 0 || _wcsicmp(file_name, L"java.exe") == 0;
 }
 
-int list_java_processes(DWORD* pids)
-{
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return 0;
-    PROCESSENTRY32W entry;
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more && count < MAX_JAVA_PROCESSES;
-         more = Process32NextW(snapshot, &entry)) {
-        if (is_java_file_name(entry.szExeFile))
-            pids[count++] = entry.th32ProcessID;
-    }
-    CloseHandle(snapshot);
-    return count;
-}
-
 static unsigned long long filetime_value(FILETIME t)
 {
     return ((unsigned long long)t.dwHighDateTime << 32) | t.dwLowDateTime;
@@ -136,6 +119,17 @@ static int take_snapshot(ProcessRow* rows, int capacity, int* java_count)
     }
     CloseHandle(snapshot);
     return count;
+}
+
+int list_java_processes(DWORD* pids)
+{
+    int java_count = 0;
+    int count = take_snapshot(snapshot_rows, MAX_SNAPSHOT_PROCESSES, &java_count);
+    int listed = 0;
+    for (int i = 0; i < count && listed < MAX_JAVA_PROCESSES; i++)
+        if (snapshot_rows[i].java)
+            pids[listed++] = snapshot_rows[i].pid;
+    return listed;
 }
 
 struct LauncherProcess {
