@@ -112,6 +112,8 @@ void read_launcher_arguments(int argc, wchar_t** argv, LauncherSettings* setting
             settings->button_after_ms = _wtoi(value);
         else if (!wcscmp(word, L"--close-after-ms"))
             settings->close_after_ms = _wtoi(value);
+        else if (!wcscmp(word, L"--show-after-ms"))
+            settings->show_after_ms = _wtoi(value);
         else if (!wcscmp(word, L"--page-dpi")) {
             int dpi = _wtoi(value);
             settings->page_dpi = dpi >= 48 && dpi <= 960 ? dpi : 0;

@@ -30,6 +30,7 @@ struct LauncherSettings {
     // tool's change back (a launcher of higher integrity) leaves it.
     int refuse_show;
     int start_hidden;
+    int show_after_ms;  // > 0: the windows are made hidden (not visible) and shown this late
     char late_element[64];
     int late_element_ms;
     int busy_ms, busy_every_ms;

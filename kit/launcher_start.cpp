@@ -110,6 +110,8 @@ HWND start_simulated_launcher(int argc, wchar_t** argv)
     if (first) {
         log_line("DPI window %d %s", window_dpi(first), settings.dpi_aware ? "aware" : "unaware");
         log_line("READY");
+        if (settings.show_after_ms > 0)
+            log_line("HIDDEN for %d ms", settings.show_after_ms);
     }
     return first;
 }

@@ -25,6 +25,7 @@ enum LauncherTimer {
     TIMER_CALLS,
     TIMER_RERENDER,
     TIMER_ELEMENT_LATE,
+    TIMER_SHOW_LATE,
 };
 
 extern LauncherSettings settings;

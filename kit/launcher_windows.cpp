@@ -93,6 +93,15 @@ void run_timer(HWND window, WPARAM timer)
             repaint_all(window);
         }
     }
+    if (timer == TIMER_SHOW_LATE) {
+        KillTimer(window, TIMER_SHOW_LATE);
+        log_line("ACTION show-windows");
+        HWND windows[64];
+        int count = 0;
+        collect_main_windows(windows, &count);
+        for (int i = 0; i < count; i++)
+            ShowWindow(windows[i], settings.minimized ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL);
+    }
     if (timer == TIMER_CALLS) {
         static long logged = 0;
         long calls = element_provider_calls();
@@ -383,6 +392,10 @@ HWND create_main_window(HINSTANCE instance, int index)
         SetWindowLongPtrW(window, GWL_EXSTYLE, style | WS_EX_LAYERED | WS_EX_TRANSPARENT);
         SetLayeredWindowAttributes(window, 0, 1, LWA_ALPHA);
     }
+    // --show-after-ms: made but not shown, as a launcher that hides its own
+    // window (or has not shown it yet); its timer shows them.
+    if (settings.show_after_ms > 0)
+        return window;
     ShowWindow(window, settings.minimized ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL);
     UpdateWindow(window);
     return window;

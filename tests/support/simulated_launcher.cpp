@@ -93,6 +93,10 @@ int start_launcher(SimulatedLauncher* launcher, const std::vector<std::wstring>&
                 launcher->window = windows.back();  // the first created is lowest in Z order
                 return 1;
             }
+            // --show-after-ms: ready with its windows made and none shown.
+            for (const std::string& line : log)
+                if (line.compare(0, 11, "HIDDEN for ") == 0)
+                    return 1;
         }
         pump_for(20);
     }

@@ -40,6 +40,8 @@
 //   --button-after-ms N     the button shows only N ms after start
 //   --popup-until-escape    a pop-up covers the page until an Escape key arrives; then the button shows
 //   --close-after-ms N      every window closes after N ms (the process then exits)
+//   --show-after-ms N       the windows are made but not shown until N ms after start (a
+//                           launcher that hid its own window); start_launcher then gives no window
 //   --log FILE              append one line per received key or mouse message and action:
 //                             "KEYDOWN|KEYUP <vk hex> <lparam hex 8 digits> main|chrome real|posted"
 //                             "LBUTTONDOWN|LBUTTONUP|MOUSEMOVE <x> <y> main|chrome|child real|posted"
@@ -68,8 +70,9 @@ struct SimulatedLauncher {
 };
 
 // Starts `exe_name` (next to the test program; MinecraftLauncher.exe by
-// default) with `arguments` plus a --log file, waits up to 10 s for its first
-// visible top-level window. 1 on success.
+// default) with `arguments` plus a --log file, waits up to 30 s for its first
+// visible top-level window (with --show-after-ms, for its windows to be
+// made: `window` stays null). 1 on success.
 int start_launcher(SimulatedLauncher* launcher, const std::vector<std::wstring>& arguments,
                    const wchar_t* exe_name = L"MinecraftLauncher.exe");
 // Ends the process (by its id) and waits for it; removes the log file.
