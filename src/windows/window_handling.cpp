@@ -4,6 +4,7 @@
 #include "app/settings.h"
 #include "windows/discovery.h"
 #include "windows/launcher_call.h"
+#include "windows/machine_state.h"
 
 // Calls that wait for the window's thread (style changes, showing, the
 // foreground): even after an answer the thread may stop for good before the
@@ -15,24 +16,64 @@ struct WindowCall {
     int kind;
     HWND window;
     LONG_PTR value;  // the ex-style, or the show command
+    int result;      // what the call gave: for BRING_FORWARD, 1 in front
 };
 
-static void bring_forward_now(HWND window)
+enum {
+    FOREGROUND_PROBE_MS = 100,   // the foreground window's thread must answer this soon to be shared
+    FOREGROUND_SETTLE_MS = 100,  // a switch granted shows in GetForegroundWindow within this
+    FOREGROUND_SLICE_MS = 10,
+};
+
+// 1 when the window's thread takes a message at once (and Windows does not
+// already hold it hung): a thread the tool may share its input state with.
+static int foreground_answers(HWND foreground)
 {
-    if (IsIconic(window))
-        ShowWindow(window, SW_RESTORE);
+    if (IsHungAppWindow(foreground))
+        return 0;
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(foreground, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, FOREGROUND_PROBE_MS,
+                               &result) != 0;
+}
+
+// Asks Windows for the foreground. It lets a thread take it from the one
+// holding it: this thread shares that thread's input state for the switch
+// alone, and only with a thread of another process that answers (this
+// process holding the foreground may give it away without). Non-zero when
+// granted.
+static BOOL take_foreground(HWND window)
+{
     HWND foreground = GetForegroundWindow();
-    DWORD foreground_thread = foreground ? GetWindowThreadProcessId(foreground, nullptr) : 0;
+    DWORD foreground_process = 0;
+    DWORD foreground_thread = foreground ? GetWindowThreadProcessId(foreground, &foreground_process) : 0;
     DWORD own_thread = GetCurrentThreadId();
-    // Windows lets a thread take the foreground only from the one holding it:
-    // share its input state for the moment of the switch.
     BOOL attached = FALSE;
-    if (foreground_thread != 0 && foreground_thread != own_thread)
+    if (foreground_thread != 0 && foreground_thread != own_thread && foreground_process != GetCurrentProcessId() &&
+        foreground_answers(foreground))
         attached = AttachThreadInput(own_thread, foreground_thread, TRUE);
-    BringWindowToTop(window);
-    SetForegroundWindow(window);
+    BOOL granted = machine.set_foreground(window);
     if (attached)
         AttachThreadInput(own_thread, foreground_thread, FALSE);
+    return granted;
+}
+
+// 1 when the window is the foreground window afterwards. Refused, the window
+// is left as it was: neither restored nor raised over the player's program.
+static int bring_forward_now(HWND window)
+{
+    if (GetForegroundWindow() != window && !take_foreground(window))
+        return 0;
+    // Calls that wait for the launcher's thread come after the switch, while
+    // this thread shares nobody's input: a launcher that stops in one of
+    // them must not hold the player's foreground program with it.
+    if (IsIconic(window))
+        ShowWindow(window, SW_RESTORE);
+    BringWindowToTop(window);
+    // The window's thread takes the activation on its own time.
+    for (int waited = 0; GetForegroundWindow() != window && waited < FOREGROUND_SETTLE_MS;
+         waited += FOREGROUND_SLICE_MS)
+        Sleep(FOREGROUND_SLICE_MS);
+    return GetForegroundWindow() == window;
 }
 
 static void run_window_call(LauncherCall* head)
@@ -46,7 +87,7 @@ static void run_window_call(LauncherCall* head)
         ShowWindow(call->window, (int)call->value);
         break;
     case BRING_FORWARD:
-        bring_forward_now(call->window);
+        call->result = bring_forward_now(call->window);
         break;
     case REDRAW_WINDOW:
         RedrawWindow(call->window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
@@ -55,10 +96,12 @@ static void run_window_call(LauncherCall* head)
 }
 
 // 1 when the call ended by the deadline (a passed or near one still allows
-// ANSWER_TIMEOUT_MS, as a thread that just answered is quick); 0 when the window's thread kept it: the call still reaches
+// ANSWER_TIMEOUT_MS, as a thread that just answered is quick), with what it
+// gave in *result; 0 when the window's thread kept it: the call still reaches
 // the window if that thread ever runs again.
-static int call_window(int kind, HWND window, LONG_PTR value, ULONGLONG deadline)
+static int call_window_for(int kind, HWND window, LONG_PTR value, ULONGLONG deadline, int* result)
 {
+    *result = 0;
     WindowCall* call = (WindowCall*)new_launcher_call(sizeof(WindowCall));
     if (!call)
         return 0;
@@ -72,8 +115,15 @@ static int call_window(int kind, HWND window, LONG_PTR value, ULONGLONG deadline
         limit = ANSWER_TIMEOUT_MS;
     if (await_call(&call->head, window, (uint32_t)limit) != CALL_DONE)
         return 0;
+    *result = call->result;
     free_launcher_call(&call->head);
     return 1;
+}
+
+static int call_window(int kind, HWND window, LONG_PTR value, ULONGLONG deadline)
+{
+    int result = 0;
+    return call_window_for(kind, window, value, deadline, &result);
 }
 
 int show_window_by(HWND window, int command, ULONGLONG deadline)
@@ -208,16 +258,17 @@ int show_windows_again(const HWND* windows, int count, ULONGLONG deadline)
     return shown;
 }
 
-void bring_to_front_by(HWND window, ULONGLONG deadline)
+int bring_to_front_by(HWND window, ULONGLONG deadline)
 {
     if (await_window(window, deadline) != WINDOW_ANSWERED)
-        return;
-    call_window(BRING_FORWARD, window, 0, deadline);
+        return 0;
+    int in_front = 0;
+    return call_window_for(BRING_FORWARD, window, 0, deadline, &in_front) && in_front;
 }
 
-void bring_to_front(HWND window)
+int bring_to_front(HWND window)
 {
-    bring_to_front_by(window, GetTickCount64() + ANSWER_TIMEOUT_MS);
+    return bring_to_front_by(window, GetTickCount64() + ANSWER_TIMEOUT_MS);
 }
 
 void send_escape(HWND window)

@@ -60,9 +60,14 @@ int unhide_window(HWND window);
 // number of listed windows now plain.
 int show_windows_again(const HWND* windows, int count, ULONGLONG deadline);
 // Restores and brings forward, after waiting for the window until `deadline`.
-void bring_to_front_by(HWND window, ULONGLONG deadline);
+// 1 when the window is the foreground window then; 0 when it did not answer,
+// kept the call, or Windows refused the foreground (machine.set_foreground:
+// a process may take it only from the foreground process or when granted).
+// The tool's thread shares the foreground thread's input state only for the
+// switch itself, never across a call that waits for the launcher.
+int bring_to_front_by(HWND window, ULONGLONG deadline);
 // The same with a short wait (ANSWER_TIMEOUT_MS): for captures and clicks.
-void bring_to_front(HWND window);
+int bring_to_front(HWND window);
 void send_escape(HWND window);
 // ShowWindow under a deadline (a passed one still allows ANSWER_TIMEOUT_MS): 1
 // when the call ended, 0 when the window's thread kept it.

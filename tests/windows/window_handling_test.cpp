@@ -8,6 +8,7 @@
 #include "app/settings.h"
 #include "support/child_process.h"
 #include "support/simulated_launcher.h"
+#include "windows/machine_state.h"
 #include "windows/window_handling.h"
 
 namespace {
@@ -156,16 +157,43 @@ TEST_F(Handling, EscapeToTheForegroundWindowIsARealKey)
     EXPECT_EQ(0, posted);
 }
 
-TEST_F(Handling, BringToFrontRestoresAMinimisedWindow)
+BOOL WINAPI refuse_foreground(HWND)
 {
-    ASSERT_EQ(1, start_launcher(&launcher, {L"--minimized"}));
-    ASSERT_TRUE(IsIconic(launcher.window));
-    EXPECT_EQ(1, window_gone(launcher.window));  // minimised counts as gone
-    bring_to_front(launcher.window);
-    pump_for(300);
-    EXPECT_FALSE(IsIconic(launcher.window));
-    EXPECT_EQ(launcher.window, GetForegroundWindow());
-    EXPECT_EQ(0, window_gone(launcher.window));
+    return FALSE;
+}
+
+// The result says whether the window came forward: a refused foreground (the
+// foreground lock) is no window in front.
+TEST_F(Handling, BringToFrontRestoresAMinimisedWindowAndSaysWhetherItCameForward)
+{
+    struct Row {
+        const char* what;
+        int minimized;
+        int refused;
+        int in_front;
+    } rows[] = {{"minimised, granted", 1, 0, 1}, {"refused", 0, 1, 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<std::wstring> arguments;
+        if (row.minimized)
+            arguments.push_back(L"--minimized");
+        ASSERT_EQ(1, start_launcher(&launcher, arguments));
+        HWND own = own_plain_window();
+        bring_to_front(own);
+        pump_for(200);
+        ASSERT_EQ(row.minimized, IsIconic(launcher.window) ? 1 : 0);
+        EXPECT_EQ(row.minimized, window_gone(launcher.window));  // minimised counts as gone
+        if (row.refused)
+            machine.set_foreground = refuse_foreground;
+        EXPECT_EQ(row.in_front, bring_to_front(launcher.window));
+        machine = SYSTEM_QUERIES;
+        pump_for(300);
+        EXPECT_FALSE(IsIconic(launcher.window));
+        EXPECT_EQ(row.in_front ? launcher.window : own, GetForegroundWindow());
+        EXPECT_EQ(0, window_gone(launcher.window));
+        DestroyWindow(own);
+        stop_launcher(&launcher);
+    }
 }
 
 TEST_F(Handling, WindowGoneWhenInvisibleOrDestroyed)
@@ -244,7 +272,7 @@ TEST_F(Handling, HungWindowIsLeftAloneAtOnce)
     ULONGLONG start = GetTickCount64();
     hide_window(windows[1]);
     unhide_window(windows[0]);
-    bring_to_front(windows[1]);
+    EXPECT_EQ(0, bring_to_front(windows[1]));
     hide_mode = 1;
     restore_windows(windows[1]);
     ULONGLONG spent = GetTickCount64() - start;
