@@ -183,6 +183,10 @@ void write_diagnosis(const char* last_line, int exit_code)
         append_diagnosis_line(&end, "", "# no launcher window was found");
     if (uia == DUMP_UIA_STOPPED)
         append_diagnosis_line(&end, "", "# cut short: the launcher stopped answering");
+    if (uia == DUMP_UIA_ELEVATED)
+        append_diagnosis_line(&end, "",
+                              "# the launcher runs elevated (as administrator) and the tool does not: Windows "
+                              "keeps its UI and input from the tool; it did not stop answering");
     if (uia == DUMP_UIA_OUT_OF_TIME)
         append_diagnosis_line(&end, "", "# cut short: the diagnosis ran out of time; the launcher still answered");
     if (uia == DUMP_UIA_RUN_ENDED)

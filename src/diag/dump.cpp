@@ -15,6 +15,7 @@
 #include "windows/coordinates.h"
 #include "windows/discovery.h"
 #include "windows/launcher_call.h"
+#include "windows/machine_state.h"
 #include "windows/window_handling.h"
 
 int dumped_elements = 0;
@@ -215,6 +216,19 @@ static uint32_t ms_until(ULONGLONG end)
     return end > now ? (uint32_t)(end - now) : 0;
 }
 
+// The UI Automation part could not read the launcher's UI: it stopped
+// answering (`stopped`, a DumpUiaEnd), unless Windows keeps an elevated
+// launcher's UI from the tool and does not report it hung.
+static int report_uia_cut(HWND best, int elements, int stopped)
+{
+    if (!IsHungAppWindow(best) && window_elevated_above_tool(best)) {
+        report("UIA launcher elevated after %d elements", elements);
+        return DUMP_UIA_ELEVATED;
+    }
+    report("UIA stopped answering after %d elements", elements);
+    return stopped;
+}
+
 // The nudge, the settle and the tree and scan all end by `end` (a
 // GetTickCount64 tick), give or take a wait's slice.
 static int dump_automation(HWND best, ULONGLONG end)
@@ -240,8 +254,7 @@ static int dump_automation(HWND best, ULONGLONG end)
         report("UIA ran out of time after %d elements", dumped_elements);
         return DUMP_UIA_OUT_OF_TIME;
     }
-    report("UIA stopped answering after %d elements", dumped_elements);
-    return DUMP_UIA_STOPPED;
+    return report_uia_cut(best, dumped_elements, DUMP_UIA_STOPPED);
 }
 
 // The window's client area on screen now, or all zeros.
@@ -279,14 +292,12 @@ int dump_launcher(HWND best, const LauncherWindows* found, ULONGLONG uia_end, co
         report("UIA unavailable (0x%08lx)", (unsigned long)automation_status);
     } else if (ui_route.given_up) {
         // It stopped answering earlier in the run: asking again would wait.
-        report("UIA stopped answering after 0 elements");
-        uia = DUMP_UIA_STOPPED;
+        uia = report_uia_cut(best, 0, DUMP_UIA_STOPPED);
     } else if (ui_route.run_ended && !window_answers(best)) {
         // The run's end cut a call short and the launcher's thread is still
         // busy, in it or elsewhere: asking again would wait on it. One that
         // answers was only slow (a slow client is the usual reason).
-        report("UIA stopped answering after 0 elements");
-        uia = DUMP_UIA_RUN_ENDED;
+        uia = report_uia_cut(best, 0, DUMP_UIA_RUN_ENDED);
     } else {
         uia = dump_automation(best, uia_end);
     }

@@ -19,6 +19,10 @@ enum DumpUiaEnd {
     // its time ran out while the launcher still answered: a slow client,
     // not a launcher that stopped (the rest of the tree was not read)
     DUMP_UIA_OUT_OF_TIME = 3,
+    // the launcher runs elevated and the tool does not: Windows kept its UI
+    // from the tool (in place of DUMP_UIA_STOPPED and DUMP_UIA_RUN_ENDED
+    // while Windows does not report it hung)
+    DUMP_UIA_ELEVATED = 4,
 };
 
 // The dump's lines for the best window `best` of `found`: the windows, the

@@ -11,11 +11,14 @@
 #include "app/report.h"
 #include "app/settings.h"
 #include "uia/ui_route.h"
+#include "diag/diagnosis.h"
 #include "diag/dump.h"
 #include "press/clock.h"
+#include "support/child_process.h"
 #include "support/simulated_launcher.h"
 #include "support/uia_double.h"
 #include "uia/normalize.h"
+#include "windows/machine_state.h"
 
 namespace {
 
@@ -385,3 +388,60 @@ TEST_F(DumpWithDouble, ClientAreaIsWhereThePictureWasTaken)
     EXPECT_EQ(origin.x + client.right, at_picture.right);
     EXPECT_EQ(origin.y + client.bottom, at_picture.bottom);
 }
+
+namespace {
+
+int elevated_above(DWORD)
+{
+    return ELEVATION_ABOVE;
+}
+int not_above(DWORD)
+{
+    return ELEVATION_NOT_ABOVE;
+}
+int elevation_unknown(DWORD)
+{
+    return ELEVATION_UNKNOWN;
+}
+
+// A launcher whose UI the run gave up on is named elevated, not stopped,
+// when it runs with more rights than the tool: Windows keeps its UI from the
+// tool. In the dump's line and in the diagnosis's note, which a replay reads.
+TEST_F(DumpWithDouble, AnElevatedLauncherIsNamedElevatedNotStopped)
+{
+    const char* stopped_note = "# cut short: the launcher stopped answering";
+    struct Row {
+        const char* what;
+        int (*elevation)(DWORD);
+        const char* dump_line;
+        const char* note;
+    } rows[] = {
+        {"not elevated", not_above, "UIA stopped answering after 0 elements", stopped_note},
+        {"elevation unknown", elevation_unknown, "UIA stopped answering after 0 elements", stopped_note},
+        {"elevated above the tool", elevated_above, "UIA launcher elevated after 0 elements",
+         "# the launcher runs elevated (as administrator) and the tool does not: Windows keeps its UI and input "
+         "from the tool; it did not stop answering"},
+    };
+    wchar_t folder[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, folder);
+    std::wstring file = std::wstring(folder) + L"kv6-dump-elevated.diagnosis";
+    wchar_t program[] = L"KestrovV6-Play.exe", command[] = L"find";
+    wchar_t* argv[] = {program, command};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        machine.launcher_elevation = row.elevation;
+        ui_route.given_up = 1;
+        start_diagnosis(2, argv, file.c_str());
+        write_diagnosis("NOTFOUND", 2);
+        start_diagnosis(0, nullptr, nullptr);
+        ui_route.given_up = 0;
+        machine = SYSTEM_QUERIES;
+        std::string text = read_file_bytes(file);
+        EXPECT_NE(std::string::npos, text.find("\r\n" + std::string(row.dump_line) + "\r\n")) << text;
+        EXPECT_NE(std::string::npos, text.find("\r\n" + std::string(row.note) + "\r\n")) << text;
+        DeleteFileW(file.c_str());
+        DeleteFileW((file + L".bmp").c_str());
+    }
+}
+
+}  // namespace
