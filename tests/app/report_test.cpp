@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/report.h"
+#include "app/state_report.h"
 #include "support/child_process.h"
 
 namespace {
@@ -74,6 +75,32 @@ TEST(Report, HookReceivesWholeFormattedLines)
     EXPECT_EQ("WINDOW -5 10 300 200 T\xC3\x9F", hooked[0]);
     EXPECT_EQ("GAME 4294967295", hooked[1]);
     EXPECT_EQ("LOOKED button 1 2 3 4 colour 27873e icon yes", hooked[2]);
+}
+
+// A caller parses the STATE lines: each cause has its word, and a run names
+// it once, when first seen, however often it is seen again.
+TEST(Report, StateLinesNameEachCauseOncePerRun)
+{
+    const char* const words[] = {"launcher-elevated", "launcher-cloaked", "launcher-hidden",
+                                 "session-not-present", "full-screen", "presentation",
+                                 "busy", "foreground-refused", "high-contrast"};
+    ASSERT_EQ((int)(sizeof words / sizeof words[0]), (int)CAUSE_COUNT);
+    hooked.clear();
+    report_hook = collect;
+    StateReports run = {0};
+    for (int cause = 0; cause < CAUSE_COUNT; cause++) {
+        EXPECT_EQ(1, report_state(&run, cause)) << words[cause];
+        EXPECT_EQ(0, report_state(&run, cause)) << words[cause];
+    }
+    EXPECT_EQ(0, report_state(&run, CAUSE_COUNT));
+    EXPECT_EQ(0, report_state(&run, -1));
+    StateReports next_run = {0};
+    EXPECT_EQ(1, report_state(&next_run, CAUSE_HIGH_CONTRAST));
+    report_hook = nullptr;
+    ASSERT_EQ((size_t)CAUSE_COUNT + 1, hooked.size());
+    for (int cause = 0; cause < CAUSE_COUNT; cause++)
+        EXPECT_EQ(std::string("STATE ") + words[cause], hooked[(size_t)cause]);
+    EXPECT_EQ("STATE high-contrast", hooked.back());
 }
 
 // What a file behind stdout holds right after one report line, with stdout
