@@ -233,6 +233,9 @@ const WorldCase WORLD_CASES[] = {
     {"a java process another program starts as the press lands confirms nothing", "kit/pages/home-en.page",
      CLIENT_WINE10, "press", WORLD_STRANGER_JAVA, 0, 0, 40, {1, 2000},
      "FOUND uia 600 664 220 60; TRY message; TRY click; STUCK exit 4", "", 0},
+    {"high contrast leaves the UI Automation route as it is: Play beside its profile, no colour needed",
+     "tests/corpus_sweep/pages/high-contrast.page", CLIENT_WINDOWS, "find", WORLD_AS_SERVED, 0, 0, 15, {1, 2000},
+     "FOUND uia 600 664 220 60 exit 0", "", 0},
 };
 
 TEST(CorpusSweep, WorldCasesHoldAtTheirScanTimes)
