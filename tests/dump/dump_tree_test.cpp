@@ -391,19 +391,6 @@ TEST_F(DumpWithDouble, ClientAreaIsWhereThePictureWasTaken)
 
 namespace {
 
-int elevated_above(DWORD)
-{
-    return ELEVATION_ABOVE;
-}
-int not_above(DWORD)
-{
-    return ELEVATION_NOT_ABOVE;
-}
-int elevation_unknown(DWORD)
-{
-    return ELEVATION_UNKNOWN;
-}
-
 // A launcher whose UI the run gave up on is named elevated, not stopped,
 // when it runs with more rights than the tool: Windows keeps its UI from the
 // tool. In the dump's line and in the diagnosis's note, which a replay reads.
@@ -416,9 +403,11 @@ TEST_F(DumpWithDouble, AnElevatedLauncherIsNamedElevatedNotStopped)
         const char* dump_line;
         const char* note;
     } rows[] = {
-        {"not elevated", not_above, "UIA stopped answering after 0 elements", stopped_note},
-        {"elevation unknown", elevation_unknown, "UIA stopped answering after 0 elements", stopped_note},
-        {"elevated above the tool", elevated_above, "UIA launcher elevated after 0 elements",
+        {"not elevated", [](DWORD) { return (int)ELEVATION_NOT_ABOVE; }, "UIA stopped answering after 0 elements",
+         stopped_note},
+        {"elevation unknown", [](DWORD) { return (int)ELEVATION_UNKNOWN; }, "UIA stopped answering after 0 elements",
+         stopped_note},
+        {"elevated above the tool", [](DWORD) { return (int)ELEVATION_ABOVE; }, "UIA launcher elevated after 0 elements",
          "# the launcher runs elevated (as administrator) and the tool does not: Windows keeps its UI and input "
          "from the tool; it did not stop answering"},
     };
