@@ -2,6 +2,8 @@
 
 #include <stdio.h>
 
+#include "support/report_grammar.h"
+
 std::wstring build_path(const wchar_t* file_name)
 {
     wchar_t own[MAX_PATH];
@@ -129,7 +131,13 @@ ChildResult run_program(const std::wstring& program, const std::vector<std::wstr
 
 ChildResult run_tool_exe(const std::vector<std::wstring>& arguments, DWORD timeout_ms)
 {
-    return run_program(build_path(L"KestrovV6-Play.exe"), arguments, timeout_ms);
+    ChildResult result = run_program(build_path(L"KestrovV6-Play.exe"), arguments, timeout_ms);
+    // Whole lines only: a run ended at the limit may stop inside one.
+    std::vector<std::string> lines = output_lines(result.output);
+    if (!lines.empty() && result.output.back() != '\n')
+        lines.pop_back();
+    expect_report_grammar(lines, arguments);
+    return result;
 }
 
 std::vector<std::string> output_lines(const std::string& output)

@@ -1,6 +1,7 @@
 #include "support/tool_run.h"
 
 #include "support/child_process.h"
+#include "support/report_grammar.h"
 
 ToolRun run_tool_watched(const std::vector<std::wstring>& arguments, long long limit_ms, const LineSeen& on_line,
                          const ToolTick& on_tick)
@@ -65,5 +66,6 @@ ToolRun run_tool_watched(const std::vector<std::wstring>& arguments, long long l
     CloseHandle(process.hThread);
     run.ticks.ended = GetTickCount64();
     run.wall_ms = (long long)(run.ticks.ended - start);
+    expect_report_grammar(run.lines, arguments);
     return run;
 }
