@@ -21,6 +21,7 @@
 #include "corpus_world.h"
 #include "page_outcomes.h"
 #include "support/child_process.h"
+#include "support/report_grammar.h"
 
 namespace {
 
@@ -125,6 +126,11 @@ int check_run(const CorpusPage& page, const StatedOutcome& stated, const WorldRu
     if (run.find_only && logged(result, "VIA ")) {
         verdict = RUN_WRONG;
         why = "find acted on the launcher";
+    }
+    std::string outside = report_lines_problems(result.lines, run.find_only ? "find" : "press");
+    if (!outside.empty()) {
+        verdict = RUN_WRONG;
+        why = outside;
     }
     if (verdict == RUN_WRONG || (must_complete && verdict != RUN_COMPLETE)) {
         ADD_FAILURE() << (verdict == RUN_WRONG ? "unsound: " : "incomplete: ") << why << "\n"
@@ -256,6 +262,7 @@ TEST(CorpusSweep, WorldCasesHoldAtTheirScanTimes)
             std::string why;
             EXPECT_EQ(RUN_COMPLETE, judge_run(stated, result.lines, result.exit_code, &why))
                 << c.what << ": " << why << "\n" << describe_run(run, result);
+            EXPECT_EQ("", report_lines_problems(result.lines, c.command)) << c.what;
             if (!c.quiet_ms)
                 continue;
             long long from = -1;
