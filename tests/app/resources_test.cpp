@@ -1,6 +1,8 @@
 // The exe's resources: manifest, version information and icon.
 #include <gtest/gtest.h>
 
+#include <ctype.h>
+
 #include <string>
 
 #include "support/child_process.h"
@@ -93,6 +95,64 @@ TEST(Resources, VersionInformation)
     }
     EXPECT_NE(std::wstring::npos, text.find(L"040904b0"));
     EXPECT_NE(std::wstring::npos, text.find(L"Translation"));
+}
+
+// The value of a string entry of the version block: the text after its key,
+// past the key's terminator and the padding.
+std::string version_string(const std::wstring& block, const wchar_t* key)
+{
+    size_t at = block.find(key);
+    if (at == std::wstring::npos)
+        return std::string();
+    at += wcslen(key);
+    while (at < block.size() && block[at] == 0)
+        at++;
+    size_t end = block.find(L'\0', at);
+    return narrow(block.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at));
+}
+
+std::string dotted(DWORD most, DWORD least)
+{
+    return std::to_string(HIWORD(most)) + "." + std::to_string(LOWORD(most)) + "." + std::to_string(HIWORD(least)) +
+           (LOWORD(least) ? "." + std::to_string(LOWORD(least)) : "");
+}
+
+// The newest version docs/CHANGELOG.md names: its first "## " heading that
+// starts with a digit.
+std::string changelog_version()
+{
+    std::string text = read_file_bytes(windows_path(KV6_SOURCE_DIR "/docs/CHANGELOG.md"));
+    for (size_t at = 0; (at = text.find("\n## ", at)) != std::string::npos; at++) {
+        size_t start = at + 4;
+        if (start < text.size() && isdigit((unsigned char)text[start]))
+            return text.substr(start, text.find_first_not_of("0123456789.", start) - start);
+    }
+    return std::string();
+}
+
+TEST(Resources, VersionIsTheChangelogsNewest)
+{
+    LoadedExe exe;
+    std::string block = exe.resource(RT_VERSION, MAKEINTRESOURCEW(VS_VERSION_INFO));
+    const VS_FIXEDFILEINFO* fixed = nullptr;
+    for (size_t at = 0; at + sizeof(VS_FIXEDFILEINFO) <= block.size() && !fixed; at += 4)
+        if (((const VS_FIXEDFILEINFO*)(block.data() + at))->dwSignature == 0xFEEF04BD)
+            fixed = (const VS_FIXEDFILEINFO*)(block.data() + at);
+    ASSERT_NE(nullptr, fixed);
+    std::wstring text((const wchar_t*)block.data(), block.size() / 2);
+    std::string newest = changelog_version();
+    ASSERT_FALSE(newest.empty()) << "no version heading in docs/CHANGELOG.md";
+    struct Row {
+        const char* what;
+        std::string version;
+    } rows[] = {
+        {"the fixed file version", dotted(fixed->dwFileVersionMS, fixed->dwFileVersionLS)},
+        {"the fixed product version", dotted(fixed->dwProductVersionMS, fixed->dwProductVersionLS)},
+        {"FileVersion", version_string(text, L"FileVersion")},
+        {"ProductVersion", version_string(text, L"ProductVersion")},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(newest, row.version) << row.what;
 }
 
 }  // namespace
