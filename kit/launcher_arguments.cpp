@@ -41,7 +41,7 @@ void read_launcher_arguments(int argc, wchar_t** argv, LauncherSettings* setting
         const wchar_t* value = i + 1 < argc ? argv[i + 1] : L"";
         int takes_value = 1;
         if (!wcscmp(word, L"--title"))
-            wcsncpy(settings->title, value, 255);
+            wcsncpy(settings->title, value, LAUNCHER_TITLE_CAPACITY - 1);
         else if (!wcscmp(word, L"--x"))
             settings->x = _wtoi(value);
         else if (!wcscmp(word, L"--y"))

@@ -9,8 +9,12 @@
 enum ClickAction { START_JAVA, CLOSE_WINDOW, HIDE_BUTTON, IGNORE_CLICK };
 enum AcceptKind { ACCEPT_ANY, ACCEPT_POSTED, ACCEPT_REAL };
 
+// Longer than any title the tool prints (255 units), so that tests can show
+// where it cuts one.
+enum { LAUNCHER_TITLE_CAPACITY = 512 };
+
 struct LauncherSettings {
-    wchar_t title[256];
+    wchar_t title[LAUNCHER_TITLE_CAPACITY];
     int x, y, width, height;
     int windows;
     int shrink;

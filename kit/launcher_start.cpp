@@ -58,7 +58,7 @@ int load_launcher_page()
     if (!page.window_class.empty())
         wcsncpy(main_class_name, page.window_class.c_str(), 127);
     report_unknown_types();
-    wcsncpy(settings.title, window.name.c_str(), 255);
+    wcsncpy(settings.title, window.name.c_str(), LAUNCHER_TITLE_CAPACITY - 1);
     settings.x = window.left;
     settings.y = window.top;
     if (window.width > 0 && window.height > 0) {

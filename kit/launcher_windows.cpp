@@ -342,11 +342,11 @@ void register_launcher_classes(HINSTANCE instance)
 
 HWND create_main_window(HINSTANCE instance, int index)
 {
-    wchar_t title[300];
+    wchar_t title[LAUNCHER_TITLE_CAPACITY + 16];
     if (index == 0)
-        swprintf(title, 300, L"%ls", settings.title);
+        swprintf(title, LAUNCHER_TITLE_CAPACITY + 16, L"%ls", settings.title);
     else
-        swprintf(title, 300, L"%ls %d", settings.title, index + 1);
+        swprintf(title, LAUNCHER_TITLE_CAPACITY + 16, L"%ls %d", settings.title, index + 1);
     DWORD ex_style = settings.layered ? WS_EX_LAYERED : 0;
     DWORD style = settings.no_caption ? WS_POPUP | WS_THICKFRAME : WS_OVERLAPPEDWINDOW;
     HWND window = CreateWindowExW(ex_style, main_class_name, title, style | WS_CLIPCHILDREN,

@@ -7,12 +7,16 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/report.h"
 #include "app/state_report.h"
+#include "diag/dump.h"
 #include "support/child_process.h"
+#include "support/simulated_launcher.h"
+#include "uia/classify.h"
 
 namespace {
 
@@ -139,6 +143,107 @@ TEST(Report, LineLeavesTheProcessAtOnceThroughAFullBuffer)
     const size_t fillers[] = {0, 40, 55, 56, 57, 63};  // the buffer holds 64; "NOTFOUND" is 8
     for (size_t filler : fillers)
         EXPECT_EQ(std::string(filler, 'x') + "NOTFOUND\r\n", bytes_after_one_line(filler)) << filler;
+}
+
+// --- where a text field is cut ----------------------------------------------------
+
+// UTF-16 units of a UTF-8 field.
+size_t units_of(const std::string& utf8)
+{
+    return (size_t)MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), (int)utf8.size(), nullptr, 0);
+}
+
+// The text between a line's first quotation mark and the next.
+std::string quoted_field(const std::string& line)
+{
+    size_t open = line.find('"');
+    size_t close = open == std::string::npos ? open : line.find('"', open + 1);
+    return close == std::string::npos ? "(no quoted field in \"" + line + "\")" : line.substr(open + 1, close - open - 1);
+}
+
+// The first line of a run of the tool that starts with `prefix`.
+std::string tool_line(const std::vector<std::wstring>& arguments, const std::string& prefix)
+{
+    for (const std::string& line : output_lines(run_tool_exe(arguments).output))
+        if (line.compare(0, prefix.size(), prefix) == 0)
+            return line;
+    return "(no " + prefix + "line)";
+}
+
+// The title as the tool prints it for a launcher with that title.
+std::string printed_title(const std::wstring& title, const char* command)
+{
+    SimulatedLauncher launcher{};
+    if (!start_launcher(&launcher, {L"--title", title}))
+        return "(no launcher)";
+    std::string field;
+    if (!strcmp(command, "dump")) {
+        field = quoted_field(tool_line({L"dump"}, "WINDOW "));
+    } else {
+        std::string line = tool_line({L"find", L"--timeout", L"1"}, "WINDOW ");
+        size_t at = 0;
+        for (int blanks = 0; blanks < 5 && at != std::string::npos; blanks++)
+            at = line.find(' ', at + 1);
+        field = at == std::string::npos ? line : line.substr(at + 1);
+    }
+    stop_launcher(&launcher);
+    return field;
+}
+
+std::vector<std::string> hooked_child;
+void collect_child(const char* line)
+{
+    hooked_child.push_back(line);
+}
+
+// A child window's text as dump's CHILD line prints it.
+std::string printed_child_text(const std::wstring& text)
+{
+    HWND parent = CreateWindowExW(0, L"STATIC", L"parent", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    HWND child = CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD, 0, 0, 50, 20, parent, nullptr, nullptr, nullptr);
+    hooked_child.clear();
+    report_hook = collect_child;
+    print_child_window(child, 0);
+    report_hook = nullptr;
+    DestroyWindow(parent);
+    return hooked_child.size() == 1 ? quoted_field(hooked_child[0]) : "(no CHILD line)";
+}
+
+// A name as a scan keeps it for POPUP closed with NAME and SCAN's pick.
+std::string printed_scan_name(const std::wstring& name)
+{
+    ElementSlot slot;
+    memset(&slot, 0, sizeof slot);
+    store_slot(&slot, nullptr, RECT{0, 0, 10, 10}, UIA_ButtonControlTypeId, name.c_str());
+    return to_utf8(slot.name);
+}
+
+// Every text field is cut where the calling page says; past 1,023 UTF-8
+// bytes, a field is printed empty.
+TEST(Report, TextFieldsAreCutWhereTheDocsSay)
+{
+    struct Row {
+        const char* what;
+        std::wstring given;
+        size_t kept_units;
+        std::function<std::string(const std::wstring&)> printed;
+    };
+    const std::wstring accents(300, L'\u00E9');  // 2 UTF-8 bytes a unit
+    const Row rows[] = {
+        {"WINDOW title (press, find)", accents, 255, [](const std::wstring& t) { return printed_title(t, "find"); }},
+        {"WINDOW title (dump)", accents, 255, [](const std::wstring& t) { return printed_title(t, "dump"); }},
+        {"CHILD text (dump)", accents, 127, printed_child_text},
+        {"POPUP closed with NAME, SCAN's pick", accents, 95, printed_scan_name},
+        {"ERROR unknown command WORD: 1,023 bytes, whole", std::wstring(1023, L'a'), 1023,
+         [](const std::wstring& t) { return tool_line({t}, "ERROR unknown command ").substr(22); }},
+        {"ERROR unknown command WORD: 1,024 bytes, empty", std::wstring(1024, L'a'), 0,
+         [](const std::wstring& t) { return tool_line({t}, "ERROR unknown command ").substr(22); }},
+    };
+    for (const Row& row : rows) {
+        std::string field = row.printed(row.given);
+        EXPECT_EQ(row.kept_units, units_of(field)) << row.what << ": " << field;
+        EXPECT_EQ(0, narrow(row.given).compare(0, field.size(), field)) << row.what << ": not its start";
+    }
 }
 
 }  // namespace
