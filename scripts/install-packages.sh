@@ -17,6 +17,7 @@ packages=(
   imagemagick                         # opens the dump's BMP in a test; BMP to PNG
   procps                              # pgrep, used to find a running Xvfb
   debootstrap                         # the Debian 13 root of Wine 10 (install-wine10.sh)
+  openjdk-17-jdk-headless mono-mcs mono-runtime   # the example callers in Java and C#
 )
 
 missing=()
