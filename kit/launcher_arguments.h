@@ -1,4 +1,4 @@
-// The simulated launcher's arguments (documented in the README) as one plain
+// The simulated launcher's arguments (documented in docs/kit.md) as one plain
 // record.
 #pragma once
 

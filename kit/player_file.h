@@ -31,7 +31,7 @@ enum {
 // The largest picture file the reader opens: headers and the most pixels at
 // 32 bits. Its size is checked before a byte of it is read.
 const unsigned long long MAX_PICTURE_FILE_BYTES = MAX_PICTURE_HEADER_BYTES + 4ULL * MAX_PICTURE_PIXELS;
-static_assert(MAX_PICTURE_FILE_BYTES == 268439552ULL, "the README states this bound");
+static_assert(MAX_PICTURE_FILE_BYTES == 268439552ULL, "docs/kit.md states this bound");
 
 // What the reader found wrong in a page file and mended: one kind per way a
 // file can be broken, counted, with the first line it happened on.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A player's files are hostile input for the scripts that read them,
-# scripts/replay.sh and scripts/add-page.sh, run as the README writes them
+# scripts/replay.sh and scripts/add-page.sh, run as docs/replay.md writes them
 # (their run bit included). Each row a hostile file and what the replay or
 # add-page must say; after all of them, nothing was written outside the
 # scratch folders (a canary in a watched folder, which the player's command

@@ -248,8 +248,8 @@ KestrovV6-Play.exe find --timeout 30" ] || fail "add-page's Chromium replay has 
         grep -q "MAX_PICTURE_SIDE = $REPLAY_PICTURE_MAX_SIDE," "$bounds" ||
         fail "replay-lib.sh's bounds are kit/player_file.h's"
 
-    # Every script the README names, and that runs (a "#!" line), keeps its
-    # run bit in the repository: the README runs them as they are.
+    # Every script the README or docs/ names, and that runs (a "#!" line),
+    # keeps its run bit in the repository: the pages run them as they are.
     while read -r named; do
         [ -f "$repo/$named" ] && [ "$(head -c 2 "$repo/$named")" = '#!' ] || continue
         if git -C "$repo" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
@@ -257,8 +257,8 @@ KestrovV6-Play.exe find --timeout 30" ] || fail "add-page's Chromium replay has 
         else
             mode="$([ -x "$repo/$named" ] && echo 100755)"
         fi
-        [ "$mode" = 100755 ] || fail "$named, which the README names, has no run bit (mode ${mode:-none})"
-    done < <(grep -o -E '(scripts|tools|tests)/[A-Za-z0-9_/.-]*[A-Za-z0-9]' "$repo/README.md" | sort -u)
+        [ "$mode" = 100755 ] || fail "$named, which the README or docs/ names, has no run bit (mode ${mode:-none})"
+    done < <(grep -h -o -E '(scripts|tools|tests)/[A-Za-z0-9_/.-]*[A-Za-z0-9]' "$repo/README.md" "$repo"/docs/*.md | sort -u)
     [ "$status" = 0 ] && echo "PASS"
     exit "$status"
 fi

@@ -1,5 +1,6 @@
-// How long a run of the real tool may take, as the README's "How long a run
-// can take" gives it: the one place the fault soaks, the hung-launcher tests
+// How long a run of the real tool may take, as docs/design.md's "Time bounds"
+// gives it (docs/calling.md sums these constants into the caller's longest
+// run: amend it with them): the one place the fault soaks, the hung-launcher tests
 // and the busy-launcher tests read their bounds from, and where a run's time
 // starts.
 //

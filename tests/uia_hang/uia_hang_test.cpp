@@ -2,7 +2,7 @@
 // whose thread has stopped: the simulated launcher serves a page and stops
 // taking messages for good before or during the tool's scans, or in the
 // middle of its click. Every run must still end within its bound with the
-// last line and exit code the README gives, and leave no window hidden
+// last line and exit code docs/calling.md gives, and leave no window hidden
 // without its mark. Runs under tools/wine10-run.
 #include <gtest/gtest.h>
 
