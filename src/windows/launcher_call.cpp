@@ -17,6 +17,8 @@ static BlockedWorker blocked[MAX_BLOCKED_WINDOWS];
 static int blocked_count = 0;
 
 CallWaiter call_waiter = await_on_worker;
+CallWaiter call_again_waiter = await_worker_again;
+CallLetGo call_let_go = let_go_of_worker;
 
 LauncherCall* new_launcher_call(size_t size)
 {
@@ -37,6 +39,14 @@ static int let_go(LauncherCall* call)
     return InterlockedDecrement(&call->holders) == 0;
 }
 
+// The last holder gives back what the record owns, then the record.
+static void discard_and_free(LauncherCall* call)
+{
+    if (call->discard)
+        call->discard(call);
+    free_launcher_call(call);
+}
+
 static DWORD WINAPI run_worker(void* parameter)
 {
     LauncherCall* call = (LauncherCall*)parameter;
@@ -44,11 +54,8 @@ static DWORD WINAPI run_worker(void* parameter)
     // little when the process is in it already.
     HRESULT joined = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     call->work(call);
-    if (let_go(call)) {
-        if (call->discard)
-            call->discard(call);
-        free_launcher_call(call);
-    }
+    if (let_go(call))
+        discard_and_free(call);
     if (SUCCEEDED(joined))
         CoUninitialize();
     InterlockedDecrement(&running_workers);
@@ -97,9 +104,24 @@ int await_call(LauncherCall* call, HWND window, uint32_t limit_ms)
     return call_waiter(call, window, limit_ms);
 }
 
+int await_call_again(LauncherCall* call, HWND window, uint32_t limit_ms)
+{
+    return call_again_waiter(call, window, limit_ms);
+}
+
+void let_go_of_call(LauncherCall* call)
+{
+    call_let_go(call);
+}
+
 int await_on_worker(LauncherCall* call, HWND window, uint32_t limit_ms)
 {
+    // All this wait needs of the record is read now: once the caller lets
+    // go, the worker may change or free it at any moment.
+    const int kind = call->kind;
+    const int keep = call->keep;
     call->holders = 2;
+    call->worker = nullptr;
     // A window of this thread would take no message while this thread waits
     // for the worker: its calls run here, where nothing can hold them.
     if (window && GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
@@ -107,14 +129,12 @@ int await_on_worker(LauncherCall* call, HWND window, uint32_t limit_ms)
         return CALL_DONE;
     }
     ULONGLONG start = GetTickCount64();
-    int earlier = blocked_worker_of(window, call->kind);
+    int earlier = blocked_worker_of(window, kind);
     if (earlier >= 0) {
         // The launcher still holds an earlier call: this one waits its turn.
         if (!thread_ended(blocked[earlier].thread, window, start, limit_ms)) {
-            if (call->discard)
-                call->discard(call);
-            free_launcher_call(call);
-            return CALL_OVERRAN;
+            discard_and_free(call);
+            return CALL_NOT_STARTED;
         }
         forget_blocked(earlier);
     }
@@ -129,16 +149,46 @@ int await_on_worker(LauncherCall* call, HWND window, uint32_t limit_ms)
         CloseHandle(worker);
         return CALL_DONE;
     }
-    // The worker may have ended just now: then the record is ours after all.
-    if (let_go(call)) {
+    HANDLE tracked = worker;
+    if (keep) {
+        // The caller keeps its share and the worker's handle, to wait again;
+        // the table tracks the worker by a handle of its own.
+        call->worker = worker;
+        if (!DuplicateHandle(GetCurrentProcess(), worker, GetCurrentProcess(), &tracked, 0, FALSE,
+                             DUPLICATE_SAME_ACCESS))
+            tracked = nullptr;
+    } else if (let_go(call)) {
+        // The worker ended just now: the record is ours after all.
         CloseHandle(worker);
         return CALL_DONE;
     }
-    if (blocked_count < MAX_BLOCKED_WINDOWS)
-        blocked[blocked_count++] = BlockedWorker{window, call->kind, worker};
-    else
-        CloseHandle(worker);
+    if (tracked && blocked_count < MAX_BLOCKED_WINDOWS)
+        blocked[blocked_count++] = BlockedWorker{window, kind, tracked};
+    else if (tracked)
+        CloseHandle(tracked);
     return CALL_OVERRAN;
+}
+
+int await_worker_again(LauncherCall* call, HWND window, uint32_t limit_ms)
+{
+    if (!call->worker)
+        return InterlockedCompareExchange(&call->holders, 0, 0) == 1 ? CALL_DONE : CALL_OVERRAN;
+    if (!thread_ended(call->worker, window, GetTickCount64(), limit_ms))
+        return CALL_OVERRAN;
+    // The worker let go before its thread ended: the record is the caller's.
+    CloseHandle(call->worker);
+    call->worker = nullptr;
+    return CALL_DONE;
+}
+
+void let_go_of_worker(LauncherCall* call)
+{
+    HANDLE worker = call->worker;
+    call->worker = nullptr;
+    if (worker)
+        CloseHandle(worker);
+    if (let_go(call))
+        discard_and_free(call);
 }
 
 long calls_left_running()

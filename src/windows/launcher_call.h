@@ -24,13 +24,22 @@ struct LauncherCall {
     void (*work)(LauncherCall* call);
     // Frees whatever the record still owns (and not the record itself) when
     // the worker ends after the caller stopped waiting, or when the call was
-    // never started.
+    // never started. It may run on the caller's thread (a call not started):
+    // nothing in it may wait for the launcher.
     void (*discard)(LauncherCall* call);
     int kind;               // a LauncherCallKind
+    // Set by the caller: an overrun leaves it a share of the record, so that
+    // it can wait for the call again (await_call_again) and read its result,
+    // until it lets go (let_go_of_call). An action that overran may still
+    // land: its caller must know whether it did.
+    int keep;
     volatile LONG holders;  // the caller and the worker, while both hold it
+    HANDLE worker;          // a kept call's worker thread, while it is kept
 };
 
-enum CallResult { CALL_OVERRAN = 0, CALL_DONE = 1 };
+// CALL_NOT_STARTED: the launcher still held an earlier call of the same kind,
+// so this one was never begun; its record is discarded and freed, kept or not.
+enum CallResult { CALL_OVERRAN = 0, CALL_DONE = 1, CALL_NOT_STARTED = 2 };
 
 enum {
     CALL_SLICE_MS = 100,  // how often a wait looks at the window
@@ -49,8 +58,9 @@ void free_launcher_call(LauncherCall* call);
 // again, to read and free), `limit_ms` passes, or Windows reports `window`
 // hung (both CALL_OVERRAN: the record now belongs to the worker, which
 // discards and frees it if the call ever ends, or was discarded and freed
-// already; the caller must not touch it). `window` may be null. Called from
-// the tool's main thread only.
+// already; the caller must not touch it, unless it set `keep`: then it holds
+// a share until let_go_of_call). `window` may be null. Called from the tool's
+// main thread only.
 //
 // At most one worker per window and kind of call is left blocked in the
 // launcher: while one is, a new call of that kind for that window first
@@ -59,12 +69,25 @@ void free_launcher_call(LauncherCall* call);
 // its call holds) per kind, however long the run.
 int await_call(LauncherCall* call, HWND window, uint32_t limit_ms);
 
+// A kept call that overran, waited for once more: CALL_DONE when it ended
+// within `limit_ms` (the record is the caller's alone: read it, then
+// free_launcher_call), else CALL_OVERRAN (the caller still holds its share).
+int await_call_again(LauncherCall* call, HWND window, uint32_t limit_ms);
+// The caller gives up its share of a kept call that overran: the worker
+// discards and frees the record when it ends (at once when it has ended).
+void let_go_of_call(LauncherCall* call);
+
 // How the product waits: on a worker thread (for a window of the calling
-// thread, or without a worker, the call runs here). Tests swap `call_waiter`
-// to decide a call's cost and its overrun on virtual time.
+// thread, or without a worker, the call runs here). Tests swap the three to
+// decide a call's cost and its overrun on virtual time.
 typedef int (*CallWaiter)(LauncherCall* call, HWND window, uint32_t limit_ms);
+typedef void (*CallLetGo)(LauncherCall* call);
 int await_on_worker(LauncherCall* call, HWND window, uint32_t limit_ms);
+int await_worker_again(LauncherCall* call, HWND window, uint32_t limit_ms);
+void let_go_of_worker(LauncherCall* call);
 extern CallWaiter call_waiter;
+extern CallWaiter call_again_waiter;
+extern CallLetGo call_let_go;
 
 // Workers still running: calls the tool gave up on, blocked in the launcher.
 long calls_left_running();
