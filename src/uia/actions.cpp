@@ -63,13 +63,17 @@ int select_element(IUIAutomationElement* element)
 {
     if (!element)
         return 0;
+    // Our own reference, as activation takes one: the caller may let go of
+    // its own while Select still waits in the launcher.
+    element->AddRef();
+    int selected = 0;
     IUIAutomationSelectionItemPattern* selection = nullptr;
-    if (FAILED(element->GetCurrentPatternAs(UIA_SelectionItemPatternId,
-                                            IID_IUIAutomationSelectionItemPattern,
-                                            (void**)&selection)) ||
-        !selection)
-        return 0;
-    HRESULT done = selection->Select();
-    selection->Release();
-    return SUCCEEDED(done);
+    if (SUCCEEDED(element->GetCurrentPatternAs(UIA_SelectionItemPatternId, IID_IUIAutomationSelectionItemPattern,
+                                               (void**)&selection)) &&
+        selection) {
+        selected = SUCCEEDED(selection->Select());
+        selection->Release();
+    }
+    element->Release();
+    return selected;
 }

@@ -143,6 +143,20 @@ TEST_F(ActionTest, SelectTriesOnlyTheElement)
     at(0).pattern_fault = UIA_NULL;
     EXPECT_EQ(select_element(element), 0);
     EXPECT_EQ(at(0).select_calls, 2);
+
+    // While Select waits in the launcher it holds a reference of its own,
+    // beside the caller's and the pattern's: a release of the caller's
+    // (by a release worker) cannot free the element under it.
+    at(0).pattern_fault = UIA_OK;
+    at(0).select_result = S_OK;
+    long held_during_select = 0;
+    d.world.act = [&](int, int) -> HRESULT {
+        held_during_select = d.outstanding_refs;
+        return S_OK;
+    };
+    EXPECT_EQ(select_element(element), 1);
+    EXPECT_EQ(3, held_during_select);
+    d.world.act = nullptr;
 }
 
 // An action that overruns its limit gives up the route, and nothing more is
