@@ -130,8 +130,11 @@ void walk_elements(UiScan* scan, IUIAutomationTreeWalker* walker, IUIAutomationE
     IUIAutomationElement* child = nullptr;
     HRESULT first = walker->GetFirstChildElement(parent, &child);
     if (note_timeout(scan, first) || FAILED(first)) {
-        // A step refused: the rest of this branch is unknown, not absent.
+        // A step refused: the rest of this branch is unknown, not absent. A
+        // step that came back after a time-out deeper down is let go of.
         scan->failed = 1;
+        if (child)
+            child->Release();
         return;
     }
     while (child && !scan->timed_out) {
@@ -143,6 +146,8 @@ void walk_elements(UiScan* scan, IUIAutomationTreeWalker* walker, IUIAutomationE
         HRESULT stepped = walker->GetNextSiblingElement(child, &next);
         if (note_timeout(scan, stepped) || FAILED(stepped)) {
             scan->failed = 1;
+            if (next)
+                next->Release();
             next = nullptr;
         }
         child->Release();

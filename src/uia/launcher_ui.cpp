@@ -14,7 +14,7 @@ struct UiCall {
     LauncherCall head;  // first: the record is handed around by its head
     int kind;
     HWND window;
-    IUIAutomationElement* element;  // the caller's reference (release: ours)
+    IUIAutomationElement* element;  // the record's own reference
     int legacy;
     int result;
     UiScan scan;  // about 8 KB, owned by the record
@@ -29,10 +29,11 @@ static void run_ui_call(LauncherCall* head)
         call->result = !call->scan.timed_out;
         break;
     case UI_ACTIVATE:
-        call->result = activate_element(call->element, call->legacy);
-        break;
     case UI_SELECT:
-        call->result = select_element(call->element);
+        call->result = call->kind == UI_SELECT ? select_element(call->element)
+                                               : activate_element(call->element, call->legacy);
+        call->element->Release();
+        call->element = nullptr;
         break;
     case UI_RELEASE_SCAN:
         release_scan(&call->scan);
@@ -45,11 +46,53 @@ static void run_ui_call(LauncherCall* head)
     }
 }
 
-// A scan that ended after the tool stopped waiting is let go by the worker.
+static volatile LONG let_go_without_call = 0;
+
+long references_let_go()
+{
+    return InterlockedCompareExchange(&let_go_without_call, 0, 0);
+}
+
+static int scan_references(const UiScan* scan)
+{
+    int count = (scan->play_tab.element != nullptr) + (scan->java_tab.element != nullptr) +
+                 (scan->first_document != nullptr);
+    for (int i = 0; i < scan->play_count && i < MAX_PLAYS; i++)
+        count += scan->plays[i].element != nullptr;
+    for (int i = 0; i < scan->dismiss_count && i < MAX_DISMISS; i++)
+        count += scan->dismiss[i].element != nullptr;
+    return count;
+}
+
+// References a release call cannot give back: they stay with the process
+// (Windows' client lets go of a provider that does not answer on its own),
+// counted, and no call that could wait for the launcher is made for them.
+static void let_go_of_scan_without_call(UiScan* scan)
+{
+    InterlockedExchangeAdd(&let_go_without_call, scan_references(scan));
+    memset(scan, 0, sizeof *scan);
+}
+
+// What a call still holds when its worker ends after the tool stopped
+// waiting (on that worker), or when it was never begun (on the tool's own
+// thread, where nothing may wait for the launcher: a release not begun is
+// let go of without a call).
 static void discard_ui_call(LauncherCall* head)
 {
     UiCall* call = (UiCall*)head;
-    release_scan(&call->scan);
+    if (call->kind == UI_RELEASE_SCAN || call->kind == UI_RELEASE_ELEMENT) {
+        let_go_of_scan_without_call(&call->scan);
+        if (call->element)
+            InterlockedIncrement(&let_go_without_call);
+        call->element = nullptr;
+        return;
+    }
+    // An action never begun: its caller still holds the element, so this is
+    // not the last reference and gives nothing back to the launcher.
+    if (call->element)
+        call->element->Release();
+    call->element = nullptr;
+    release_scan(&call->scan);  // a scan that ended late, on its worker; a scan not begun holds nothing
 }
 
 static uint32_t ui_call_limit(int kind)
@@ -58,14 +101,22 @@ static uint32_t ui_call_limit(int kind)
     uint64_t left = ui_route.call_deadline > now ? ui_route.call_deadline - now : 0;
     if (left < MIN_UI_CALL_MS)
         left = MIN_UI_CALL_MS;
-    // A slow client is waited for as long as its scans take (their cost
-    // varies fourfold on a loaded machine), when the run's end does not bound
-    // the call (a press's confirmation): a look, not a given-up route.
-    uint64_t slow = 4 * ui_route.slowest_scan_ms;
-    if (slow > SLOW_SCAN_LIMIT_MS)
-        slow = SLOW_SCAN_LIMIT_MS;
-    if (kind == UI_SCAN && ui_route.run_end == 0 && slow > left)
-        left = slow;
+    // A press's look waits for a slow client as long as its scans take
+    // (their cost varies fourfold on a loaded machine): a look, not a
+    // given-up route. Not past the run's end, which no look outlasts by more
+    // than a call's least time.
+    if (kind == UI_SCAN && ui_route.press_looks) {
+        uint64_t slow = 4 * ui_route.slowest_scan_ms;
+        if (slow > SLOW_SCAN_LIMIT_MS)
+            slow = SLOW_SCAN_LIMIT_MS;
+        if (ui_route.run_end != 0) {
+            uint64_t to_end = ui_route.run_end > now ? ui_route.run_end - now : 0;
+            if (slow > to_end)
+                slow = to_end;
+        }
+        if (slow > left)
+            left = slow;
+    }
     return left > 0x7fffffffu ? 0x7fffffffu : (uint32_t)left;
 }
 
@@ -84,26 +135,25 @@ static UiCall* new_ui_call(int kind, HWND window)
     return call;
 }
 
-// Runs the call. 1 when it ended in time (the record is the caller's to
-// free). An overrun past the run's own end, from a launcher that Windows does
-// not call hung, ends the run. Any other overrun gives up the route, unless
-// the launcher still answers a probe: then the client was slow, not the
-// launcher stopped, and the next call waits for this one's worker in its
-// turn. After an overrun the record is the worker's, which may free it at
-// any moment: the window is read before the call is handed over.
+// Runs the call: await_call's result. An overrun past the run's own end,
+// from a launcher that Windows does not call hung, ends the run. Any other
+// overrun gives up the route, unless the launcher still answers a probe:
+// then the client was slow, not the launcher stopped, and the next call
+// waits for this one's worker in its turn. After an overrun the record is
+// the worker's (unless kept), which may free it at any moment: the window
+// is read before the call is handed over.
 static int await_ui_call(UiCall* call, uint32_t limit_ms, int give_up_on_overrun)
 {
     HWND window = call->window;
-    if (await_call(&call->head, window, limit_ms) == CALL_DONE)
-        return 1;
-    if (!give_up_on_overrun)
-        return 0;
+    int result = await_call(&call->head, window, limit_ms);
+    if (result == CALL_DONE || !give_up_on_overrun)
+        return result;
     int hung = window && IsWindow(window) && IsHungAppWindow(window);
     if (ui_route.run_end != 0 && current_tick() > ui_route.run_end && !hung)
         ui_route.run_ended = 1;
     else if (hung || !window_answers(window))
         ui_route.given_up = 1;
-    return 0;
+    return result;
 }
 
 // A give-up lasts as long as its cause: once the launcher's window answers
@@ -136,6 +186,22 @@ void set_automation_timeouts()
     second->Release();
 }
 
+// Hands the scan's references to a release worker: a short wait, then the
+// worker finishes (or dies with the process) on its own.
+static void release_scan_in_worker(HWND window, UiScan* scan)
+{
+    UiCall* call = new_ui_call(UI_RELEASE_SCAN, window);
+    if (!call) {
+        let_go_of_scan_without_call(scan);
+        return;
+    }
+    memcpy(&call->scan, scan, sizeof *scan);
+    memset(scan, 0, sizeof *scan);
+    // Letting go never gives up the route: nothing depends on it but memory.
+    if (await_ui_call(call, RELEASE_WAIT_MS, 0) == CALL_DONE)
+        free_launcher_call(&call->head);
+}
+
 int scan_launcher_ui_by(HWND window, UiScan* scan)
 {
     memset(scan, 0, sizeof *scan);
@@ -146,17 +212,20 @@ int scan_launcher_ui_by(HWND window, UiScan* scan)
     if (!call)
         return 0;
     uint64_t started = current_tick();
-    if (!await_ui_call(call, ui_call_limit(UI_SCAN), 1))
+    if (await_ui_call(call, ui_call_limit(UI_SCAN), 1) != CALL_DONE)
         return 0;
     uint64_t took = current_tick() - started;
     if (took > ui_route.slowest_scan_ms)
         ui_route.slowest_scan_ms = took;
     if (!call->result) {
         // Windows' client gave up on the launcher: the route's verdict is the
-        // same, and the part that was read proves nothing.
+        // same, and the part that was read proves nothing. Its references go
+        // as any release does, never on this thread.
         ui_route.given_up = 1;
-        release_scan(&call->scan);
+        UiScan part;
+        memcpy(&part, &call->scan, sizeof part);
         free_launcher_call(&call->head);
+        release_scan_in_worker(window, &part);
         return 0;
     }
     // The scan and its references move to the caller.
@@ -165,18 +234,25 @@ int scan_launcher_ui_by(HWND window, UiScan* scan)
     return 1;
 }
 
-static int act_on_element(int kind, HWND window, IUIAutomationElement* element, int legacy)
+// The record takes its own reference while the caller's is still good: an
+// action left running (or landing late) never needs the caller's.
+static UiCall* new_action_call(int kind, HWND window, IUIAutomationElement* element, int legacy)
 {
     if (!element || route_closed())
-        return 0;
+        return nullptr;
     UiCall* call = new_ui_call(kind, window);
     if (!call)
-        return 0;
-    // The record borrows the caller's reference; a worker left running keeps
-    // the element alive, as the caller's reference is not let go of then.
+        return nullptr;
+    element->AddRef();
     call->element = element;
     call->legacy = legacy;
-    if (!await_ui_call(call, ui_call_limit(kind), 1))
+    return call;
+}
+
+static int act_on_element(int kind, HWND window, IUIAutomationElement* element, int legacy)
+{
+    UiCall* call = new_action_call(kind, window, element, legacy);
+    if (!call || await_ui_call(call, ui_call_limit(kind), 1) != CALL_DONE)
         return 0;
     int done = call->result;
     free_launcher_call(&call->head);
@@ -193,34 +269,65 @@ int select_element_by(HWND window, IUIAutomationElement* element)
     return act_on_element(UI_SELECT, window, element, 0);
 }
 
-// Letting go never gives up the route: nothing depends on it but memory.
-static void let_go_in_worker(UiCall* call)
+int start_press_action(HWND window, IUIAutomationElement* element, int legacy, PendingAction* pending)
 {
-    if (await_ui_call(call, RELEASE_WAIT_MS, 0))
-        free_launcher_call(&call->head);
+    pending->call = nullptr;
+    pending->window = window;
+    UiCall* call = new_action_call(UI_ACTIVATE, window, element, legacy);
+    if (!call)
+        return ACTION_REFUSED;
+    call->head.keep = 1;
+    int waited = await_ui_call(call, ui_call_limit(UI_ACTIVATE), 1);
+    if (waited == CALL_OVERRAN) {
+        pending->call = &call->head;
+        return ACTION_PENDING;
+    }
+    if (waited != CALL_DONE)
+        return ACTION_REFUSED;  // never begun: nothing can land
+    int done = call->result;
+    free_launcher_call(&call->head);
+    return done ? ACTION_DONE : ACTION_REFUSED;
+}
+
+int await_pending_action(PendingAction* pending, uint32_t limit_ms)
+{
+    if (!pending->call)
+        return ACTION_REFUSED;
+    if (await_call_again(pending->call, pending->window, limit_ms) != CALL_DONE)
+        return ACTION_PENDING;
+    UiCall* call = (UiCall*)pending->call;
+    int done = call->result;
+    free_launcher_call(pending->call);
+    pending->call = nullptr;
+    return done ? ACTION_DONE : ACTION_REFUSED;
+}
+
+void let_go_of_action(PendingAction* pending)
+{
+    if (pending->call)
+        let_go_of_call(pending->call);
+    pending->call = nullptr;
 }
 
 void release_scan_by(HWND window, UiScan* scan)
 {
-    UiCall* call = route_closed() ? nullptr : new_ui_call(UI_RELEASE_SCAN, window);
-    if (!call) {
-        // Given up or ended: the references stay with the process, which ends
-        // soon; a release could block on the launcher like any other call.
-        memset(scan, 0, sizeof *scan);
-        return;
-    }
-    memcpy(&call->scan, scan, sizeof *scan);
-    memset(scan, 0, sizeof *scan);
-    let_go_in_worker(call);
+    // Given up or ended: the launcher may not answer a release either.
+    if (route_closed())
+        let_go_of_scan_without_call(scan);
+    else
+        release_scan_in_worker(window, scan);
 }
 
 void release_element_by(HWND window, IUIAutomationElement* element)
 {
-    if (!element || route_closed())
+    if (!element)
         return;
-    UiCall* call = new_ui_call(UI_RELEASE_ELEMENT, window);
-    if (!call)
+    UiCall* call = route_closed() ? nullptr : new_ui_call(UI_RELEASE_ELEMENT, window);
+    if (!call) {
+        InterlockedIncrement(&let_go_without_call);
         return;
+    }
     call->element = element;
-    let_go_in_worker(call);
+    if (await_ui_call(call, RELEASE_WAIT_MS, 0) == CALL_DONE)
+        free_launcher_call(&call->head);
 }

@@ -10,6 +10,7 @@
 
 #include "uia/classify.h"
 #include "uia/ui_route.h"
+#include "windows/launcher_call.h"
 
 enum {
     // A call whose deadline has passed still gets this long.
@@ -22,7 +23,8 @@ enum {
     UIA_CONNECTION_TIMEOUT_MS = 2000,
     UIA_TRANSACTION_TIMEOUT_MS = 10000,
     // The most a press's confirming scan waits for a slow client (four times
-    // its slowest scan so far): Windows' own client gives up on a call at 20 s.
+    // the run's slowest scan so far): Windows' own client gives up on a call
+    // at 20 s.
     SLOW_SCAN_LIMIT_MS = 20000,
 };
 
@@ -36,9 +38,33 @@ void set_automation_timeouts();
 // released with release_scan_by.
 int scan_launcher_ui_by(HWND window, UiScan* scan);
 // activate_element and select_element on a worker; 0 also when the route is
-// given up or the run has ended.
+// given up or the run has ended, or the call overran.
 int activate_element_by(HWND window, IUIAutomationElement* element, int legacy);
 int select_element_by(HWND window, IUIAutomationElement* element);
-// Let go of the scan's references (and zero it) or of one element's.
+
+// A press's action. One that overran its wait may still land: it is
+// pending, and the press must know whether it did before it presses again.
+enum ActionResult { ACTION_REFUSED = 0, ACTION_DONE = 1, ACTION_PENDING = 2 };
+struct PendingAction {
+    LauncherCall* call;  // the call kept while it runs; null: none pending
+    HWND window;
+};
+// activate_element_by, keeping an action that overran in `pending`
+// (ACTION_PENDING); a pending action must be waited for until it ends
+// (await_pending_action) or let go (let_go_of_action).
+int start_press_action(HWND window, IUIAutomationElement* element, int legacy, PendingAction* pending);
+// ACTION_DONE or ACTION_REFUSED once the pending action ended within
+// `limit_ms` (nothing is pending then), else ACTION_PENDING.
+int await_pending_action(PendingAction* pending, uint32_t limit_ms);
+// The action may still land; its worker frees it when it ends.
+void let_go_of_action(PendingAction* pending);
+
+// Let go of the scan's references (and zero it) or of one element's. A
+// release may wait for the launcher like any call: it runs on a worker, and
+// where none can (the route given up or ended, an earlier release still
+// blocked in the window) the references are let go of without a call, and
+// counted.
 void release_scan_by(HWND window, UiScan* scan);
 void release_element_by(HWND window, IUIAutomationElement* element);
+// References let go of without a call since the process started.
+long references_let_go();

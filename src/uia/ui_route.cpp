@@ -4,7 +4,7 @@
 
 IUIAutomation* automation = nullptr;
 HRESULT automation_status = 0;
-UiRoute ui_route = {0, 0, 0, 0, 0};
+UiRoute ui_route = {0, 0, 0, 0, 0, 0};
 
 void start_ui_route(uint64_t deadline)
 {

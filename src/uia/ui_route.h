@@ -31,6 +31,9 @@ struct UiRoute {
     // The longest a finished scan took in this run: what a slow client
     // costs, measured, so that a press's confirmation can wait for a look.
     uint64_t slowest_scan_ms;
+    // Set while a press confirms: its looks wait for a slow client (see
+    // launcher_ui.h), up to run_end.
+    int press_looks;
 };
 
 extern UiRoute ui_route;

@@ -5,6 +5,8 @@
 #include "uia/ui_route.h"
 #include "support/uia_double.h"
 #include "uia/enumerate.h"
+#include "uia/launcher_ui.h"
+#include "windows/launcher_call.h"
 
 #include <gtest/gtest.h>
 
@@ -219,6 +221,24 @@ TEST_F(ScanTest, ThreeRoutesGiveTheSameRecord)
     }
 }
 
+// The calls a scan through the launcher-call seam made, by kind; releases
+// are refused (not begun: an earlier one blocks the window) when asked.
+std::vector<int> kinds_called;
+int releases_refused = 0;
+
+int recording_waiter(LauncherCall* call, HWND, uint32_t)
+{
+    kinds_called.push_back(call->kind);
+    if (releases_refused && call->kind == CALL_UI_RELEASE) {
+        if (call->discard)
+            call->discard(call);
+        free_launcher_call(call);
+        return CALL_NOT_STARTED;
+    }
+    call->work(call);
+    return CALL_DONE;
+}
+
 // A client that gave up on the launcher ends the scan there: a second search
 // or a walk would wait for it again.
 TEST_F(ScanTest, TimeOutEndsTheScanWithoutAnotherSearch)
@@ -247,6 +267,33 @@ TEST_F(ScanTest, TimeOutEndsTheScanWithoutAnotherSearch)
         release_scan(&scan);
         EXPECT_EQ(d.live_objects, 0);
     }
+
+    // What a scan cut by the time-out holds (a walk that kept Play and both
+    // tabs) goes to a release call, which may wait for the launcher, never
+    // to this thread; a release that cannot begin lets go of it without a
+    // call, counted.
+    call_waiter = recording_waiter;
+    for (int refused : {0, 1}) {
+        SCOPED_TRACE(refused ? "release not begun" : "release begun");
+        d.faults = UiaFaults{};
+        d.faults.empty_arrays = 1;
+        d.nodes[7].next_sibling_fault = UIA_TIMEOUT;  // after Play
+        start_ui_route(0);
+        kinds_called.clear();
+        releases_refused = refused;
+        long let_go_before = references_let_go();
+        EXPECT_EQ(0, scan_launcher_ui_by(window(), &scan));
+        EXPECT_EQ(1, ui_route.given_up);
+        EXPECT_EQ((std::vector<int>{CALL_UI_SCAN, CALL_UI_RELEASE}), kinds_called);
+        EXPECT_EQ(refused ? 3 : 0, d.live_objects);
+        EXPECT_EQ(refused ? 3 : 0, references_let_go() - let_go_before);
+        // Let go of on purpose: they stay with the process.
+        d.live_objects = 0;
+        d.outstanding_refs = 0;
+    }
+    d.nodes[7].next_sibling_fault = UIA_OK;
+    call_waiter = await_on_worker;
+    start_ui_route(0);
 }
 
 TEST_F(ScanTest, CachedRouteReadsOnlyTheFiveCachedProperties)
