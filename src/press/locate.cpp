@@ -18,7 +18,6 @@
 // elapsed time is strictly greater.
 enum {
     CANDIDATE_GRACE_MS = 2500,
-    PIXEL_FALLBACK_AFTER_MS = 3000,
     ESCAPE_AFTER_MS = 5000,
     ESCAPE_SPACING_MS = 4000,
     MAX_ESCAPES_BEFORE = 2,      // a fourth Escape never goes out
@@ -26,12 +25,8 @@ enum {
 };
 
 // Looks, counted beside the waits: on Windows a scan takes milliseconds and
-// the waits decide; on a slow client the looks do.
+// the waits decide; on a slow client the looks do (count_absence).
 enum {
-    LOOKS_BEFORE_VERDICT = 2,
-    // More passes than this in a row without a look and the looks so far no
-    // longer tell what the page shows: a re-render may have replaced it.
-    LOOKS_EXPIRE_AFTER_PASSES = 2,
     // A page whose tree has not come for this long and this many scans is
     // read as one without a tree (accessibility off): by its picture alone.
     // Chromium builds a cold tree within seconds of being asked.
@@ -39,12 +34,30 @@ enum {
     TREE_OVERDUE_SCANS = 4,
 };
 
+int count_absence(AbsenceSeries* series, int saw)
+{
+    if (saw == SAW_NOTHING) {
+        series->passes_without_look++;
+        if (series->passes_without_look <= LOOKS_EXPIRE_AFTER_PASSES)
+            return 0;
+        series->absent_looks = 0;
+        return 1;
+    }
+    series->passes_without_look = 0;
+    series->absent_looks = saw == SAW_ABSENT ? series->absent_looks + 1 : 0;
+    return 0;
+}
+
+int absence_holds(const AbsenceSeries* series, unsigned long long now, unsigned long long since)
+{
+    return series->absent_looks >= LOOKS_BEFORE_VERDICT && now - since > ABSENCE_FLOOR_MS;
+}
+
 static void forget_looks(LocateState* state)
 {
     state->candidate_since = 0;
     state->candidate_looks = 0;
-    state->absent_looks = 0;
-    state->passes_without_look = 0;
+    state->absence = AbsenceSeries{0, 0};
     state->unread_scans = 0;
     state->unbuilt_since = 0;
 }
@@ -156,8 +169,9 @@ enum Evidence {
 static int try_pixel_fallback(HWND window, LocateState* state, const UiScan* scan, PlayTarget* target,
                               uint64_t now, int evidence)
 {
-    if (scan->disabled_plays != 0 || state->disabled_seen || now - state->first_seen <= PIXEL_FALLBACK_AFTER_MS ||
-        (evidence == SCAN_LOOK && state->absent_looks < LOOKS_BEFORE_VERDICT))
+    int absent = evidence == SCAN_LOOK ? absence_holds(&state->absence, now, state->first_seen)
+                                       : now - state->first_seen > ABSENCE_FLOOR_MS;
+    if (scan->disabled_plays != 0 || state->disabled_seen || !absent)
         return 0;
     int look = look_in_picture(window, target);
     // Beside sign-in captions a green button is the sign-in button, not
@@ -204,10 +218,7 @@ static int confirm_candidate(HWND window, RECT screen_rect)
 // the element's centre does, as Play's own message method.
 static void click_element(HWND window, const ElementSlot* slot)
 {
-    PlayTarget spot;
-    memset(&spot, 0, sizeof spot);
-    spot.rect = slot->rect;
-    post_click_message(window, &spot);
+    post_click_message(window, rect_centre(slot->rect));
 }
 
 static void try_play_tab(HWND window, const ElementSlot* tab)
@@ -241,7 +252,7 @@ static const char* decide_on_play(HWND window, LocateState* state, const UiScan*
         state->candidate_since = 0;
         state->candidate_looks = 0;
         if (evidence == SCAN_LOOK) {
-            state->absent_looks++;
+            count_absence(&state->absence, SAW_ABSENT);
             state->disabled_seen |= scan->disabled_plays != 0;
             state->login_seen |= scan->login_count != 0;
         }
@@ -285,7 +296,7 @@ static const char* decide_on_play(HWND window, LocateState* state, const UiScan*
         if (state->candidate_since == 0)
             state->candidate_since = now;
         state->candidate_looks++;
-        state->absent_looks = 0;
+        count_absence(&state->absence, SAW_PRESENT);
         if (now - state->candidate_since <= CANDIDATE_GRACE_MS)
             return nullptr;
         if (confirm_candidate(window, scan->plays[chosen].rect))
@@ -315,15 +326,13 @@ static const char* decide_on_play(HWND window, LocateState* state, const UiScan*
 // alone.
 static int note_pass_without_look(LocateState* state, uint64_t now, int scan_finished)
 {
-    if (state->passes_without_look == 0)
+    if (state->absence.passes_without_look == 0)
         state->unbuilt_since = now;
-    state->passes_without_look++;
     if (scan_finished)
         state->unread_scans++;
-    if (state->passes_without_look > LOOKS_EXPIRE_AFTER_PASSES) {
+    if (count_absence(&state->absence, SAW_NOTHING)) {
         state->candidate_since = 0;
         state->candidate_looks = 0;
-        state->absent_looks = 0;
     }
     return state->unread_scans >= TREE_OVERDUE_SCANS && now - state->unbuilt_since > TREE_OVERDUE_MS;
 }
@@ -363,7 +372,7 @@ const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int
             word = decide_on_play(window, state, &scan, target, handled, SCAN_PART);
     } else if (scan.store_count != 0 && state->popup_closes <= MAX_POPUP_CLOSES_BEFORE) {
         state->tree_seen = 1;
-        state->passes_without_look = 0;
+        state->absence.passes_without_look = 0;
         state->unread_scans = 0;
         state->popup_closes++;
         if (!find_only) {
@@ -373,7 +382,7 @@ const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int
         *handled = 1;
     } else {
         state->tree_seen = 1;
-        state->passes_without_look = 0;
+        state->absence.passes_without_look = 0;
         state->unread_scans = 0;
         word = decide_on_play(window, state, &scan, target, handled, SCAN_LOOK);
     }

@@ -10,6 +10,29 @@ struct PlayTarget {
     IUIAutomationElement* element;   // one reference, released by the holder
 };
 
+// One rule by which an absence counts, for the search (no candidate) and
+// for a press's confirmation (Play gone) alike: LOOKS_BEFORE_VERDICT looks
+// in a row that saw it absent, with at most LOOKS_EXPIRE_AFTER_PASSES passes
+// in a row without a look among them (a page re-rendered or emptied once is
+// the same page; more often, a new one), and more than ABSENCE_FLOOR_MS since
+// the page was first seen (or the press went out): Chromium sends a tree in
+// parts, so two quick looks may both catch a half-built one.
+enum LookSaw { SAW_ABSENT, SAW_PRESENT, SAW_NOTHING };
+enum {
+    LOOKS_BEFORE_VERDICT = 2,
+    LOOKS_EXPIRE_AFTER_PASSES = 2,
+    ABSENCE_FLOOR_MS = 3000,
+};
+struct AbsenceSeries {
+    int absent_looks;         // looks in a row that saw it absent
+    int passes_without_look;  // in a row, since the last look
+};
+// Counts one pass by what it saw (a LookSaw); 1 when the passes without a
+// look ended the series.
+int count_absence(AbsenceSeries* series, int saw);
+// 1 when the absence holds at `now` for a page first seen at `since`.
+int absence_holds(const AbsenceSeries* series, unsigned long long now, unsigned long long since);
+
 // A look is a pass whose scan read all of a page that has been built: the
 // only evidence that something is absent. Verdicts that need an absence wait
 // for their time and for enough looks in a row, so that a slow client gets
@@ -24,8 +47,9 @@ struct LocateState {
     unsigned long long first_seen;
     unsigned long long candidate_since;  // the first look of the candidate's series
     int candidate_looks;      // looks in a row that saw a candidate
-    int absent_looks;         // looks in a row that saw none
-    int passes_without_look;  // in a row: scans not read whole, pages not yet built
+    // Looks in a row that saw no candidate, and passes in a row without a
+    // look (scans not read whole, pages not yet built).
+    AbsenceSeries absence;
     int unread_scans;         // of those, the ones that finished (the tree's overdue count)
     unsigned long long unbuilt_since;  // the first of those passes; 0 for none
     int tree_seen;            // a finished scan of this window had an element
