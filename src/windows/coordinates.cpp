@@ -81,6 +81,14 @@ uint32_t pack_client_point(int32_t x, int32_t y)
     return ((uint32_t)x & 0xFFFFu) | ((uint32_t)y << 16);
 }
 
+int32_t absolute_input_coordinate(int32_t offset, int32_t extent)
+{
+    if (extent <= 0)
+        return 0;
+    int64_t scaled = ((2 * (int64_t)offset + 1) * 65536) / (2 * (int64_t)extent);
+    return scaled < 0 ? 0 : scaled > 65535 ? 65535 : (int32_t)scaled;
+}
+
 int read_window_scale(HWND window, WindowScale* scale)
 {
     scale->monitor_dpi = 0;

@@ -41,6 +41,11 @@ int area_on_monitors(RECT area, const RECT* monitors, int count);
 // low 16 bits of a signed value (negative on a monitor left of or above the
 // primary one).
 uint32_t pack_client_point(int32_t x, int32_t y);
+// A pixel's offset from the virtual screen's left (or top) edge as SendInput's
+// absolute coordinate with MOUSEEVENTF_VIRTUALDESK (0 to 65535 across
+// `extent` pixels), aimed at the pixel's centre so that the system's
+// rounding lands on the pixel itself. 0 for an empty extent.
+int32_t absolute_input_coordinate(int32_t offset, int32_t extent);
 
 // The system's part. Every DPI function is looked up at run time (Windows
 // 10 1607 has them all); without them nothing is converted.

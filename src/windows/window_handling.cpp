@@ -2,6 +2,7 @@
 
 #include "app/report.h"
 #include "app/settings.h"
+#include "press/clock.h"
 #include "windows/discovery.h"
 #include "windows/launcher_call.h"
 #include "windows/machine_state.h"
@@ -109,7 +110,7 @@ static int call_window_for(int kind, HWND window, LONG_PTR value, ULONGLONG dead
     call->kind = kind;
     call->window = window;
     call->value = value;
-    ULONGLONG now = GetTickCount64();
+    ULONGLONG now = current_tick();
     ULONGLONG limit = deadline > now ? deadline - now : 0;
     if (limit < ANSWER_TIMEOUT_MS)
         limit = ANSWER_TIMEOUT_MS;
@@ -133,9 +134,13 @@ int show_window_by(HWND window, int command, ULONGLONG deadline)
 
 int await_window(HWND window, ULONGLONG deadline)
 {
-    ULONGLONG late_end = GetTickCount64() + LATE_PROBE_MS;
-    if (deadline < late_end)
-        deadline = late_end;
+    ULONGLONG start = current_tick();
+    if (deadline < start + LATE_PROBE_MS)
+        deadline = start + LATE_PROBE_MS;
+    // Real time bounds the wait too: on a test's virtual clock the slices a
+    // busy window takes pass no time.
+    ULONGLONG real_start = GetTickCount64();
+    ULONGLONG budget = deadline - start;
     // Bounded by the deadline: every slice that does not end the wait uses up
     // its whole time-out.
     for (;;) {
@@ -148,37 +153,41 @@ int await_window(HWND window, ULONGLONG deadline)
         // A thread that took no message for about 5 s: Windows calls it hung.
         if (IsHungAppWindow(window))
             return WINDOW_HUNG;
-        ULONGLONG now = GetTickCount64();
-        if (now >= deadline)
+        ULONGLONG now = current_tick();
+        ULONGLONG spent = GetTickCount64() - real_start;
+        if (now >= deadline || spent >= budget)
             return WINDOW_HUNG;
         ULONGLONG slice = deadline - now;
+        if (slice > budget - spent)
+            slice = budget - spent;
         if (slice > ANSWER_SLICE_MS)
             slice = ANSWER_SLICE_MS;
+        ULONGLONG sent = GetTickCount64();
         DWORD_PTR result = 0;
         if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, (UINT)slice, &result))
             return WINDOW_ANSWERED;
         // Refused well before its time-out: Windows already holds the thread
         // hung (or the window went). A full time-out only means busy.
-        if (GetTickCount64() - now < slice / 2)
+        if (GetTickCount64() - sent < slice / 2)
             return IsWindow(window) ? WINDOW_HUNG : WINDOW_GONE;
     }
 }
 
 int window_answers(HWND window)
 {
-    return await_window(window, GetTickCount64() + ANSWER_TIMEOUT_MS) == WINDOW_ANSWERED;
+    return await_window(window, current_tick() + ANSWER_TIMEOUT_MS) == WINDOW_ANSWERED;
 }
 
 ULONGLONG show_deadline()
 {
-    return GetTickCount64() + SHOW_WAIT_MS;
+    return current_tick() + SHOW_WAIT_MS;
 }
 
 void hide_window(HWND window)
 {
     if (GetPropW(window, HIDDEN_PROPERTY))
         return;  // keep the style from before the first hiding
-    ULONGLONG deadline = GetTickCount64() + ANSWER_TIMEOUT_MS;
+    ULONGLONG deadline = current_tick() + ANSWER_TIMEOUT_MS;
     if (await_window(window, deadline) != WINDOW_ANSWERED)
         return;
     LONG_PTR style = GetWindowLongPtrW(window, GWL_EXSTYLE);
@@ -268,7 +277,7 @@ int bring_to_front_by(HWND window, ULONGLONG deadline)
 
 int bring_to_front(HWND window)
 {
-    return bring_to_front_by(window, GetTickCount64() + ANSWER_TIMEOUT_MS);
+    return bring_to_front_by(window, current_tick() + ANSWER_TIMEOUT_MS);
 }
 
 void send_escape(HWND window)
@@ -303,10 +312,8 @@ int window_gone(HWND window)
     return IsIconic(window) ? 1 : 0;
 }
 
-void restore_windows(HWND window)
+void restore_windows_by(HWND window, ULONGLONG deadline)
 {
-    // One wait for all windows, so that the run's end stays bounded.
-    ULONGLONG deadline = show_deadline();
     LauncherWindows found;
     find_launcher_windows(&found);
     show_windows_again(found.windows, found.count, deadline);
@@ -321,4 +328,10 @@ void restore_windows(HWND window)
         bring_to_front_by(window, deadline);
     }
     hide_mode = 0;
+}
+
+void restore_windows(HWND window)
+{
+    // One wait for all windows, so that the run's end stays bounded.
+    restore_windows_by(window, show_deadline());
 }

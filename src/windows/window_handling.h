@@ -23,10 +23,12 @@ enum {
 
 enum WindowAnswer { WINDOW_GONE = -1, WINDOW_HUNG = 0, WINDOW_ANSWERED = 1 };
 
+// Deadlines here are ticks of the tool's clock (press/clock.h).
+//
 // The one place that tells a busy window from a hung one. Waits until the
 // window's thread takes a message (WINDOW_ANSWERED), the window goes
-// (WINDOW_GONE), Windows reports its thread hung, or `deadline` (a
-// GetTickCount64 tick) passes (both WINDOW_HUNG). A deadline already passed
+// (WINDOW_GONE), Windows reports its thread hung, or `deadline` passes
+// (both WINDOW_HUNG). A deadline already passed
 // still allows one probe of LATE_PROBE_MS. Style changes and showing wait for
 // the window's thread, so they follow only an answer.
 int await_window(HWND window, ULONGLONG deadline);
@@ -76,7 +78,9 @@ int show_window_by(HWND window, int command, ULONGLONG deadline);
 int window_gone(HWND window);
 // Unhides every launcher window (and brings `window` forward when it is
 // still one), then ends hide mode. `window` may be null. Busy windows are
-// waited for, all together until one show_deadline(): the call ends within
-// SHOW_WAIT_MS plus a LATE_PROBE_MS per window left, plus any stall of a
-// window that answered just before its style was set.
+// waited for, all together until `deadline`: the call ends by then plus a
+// LATE_PROBE_MS per window left, plus any stall of a window that answered
+// just before its style was set.
+void restore_windows_by(HWND window, ULONGLONG deadline);
+// The same until one show_deadline().
 void restore_windows(HWND window);
