@@ -42,19 +42,24 @@ static void report_window(HWND window)
     report("WINDOW %ld %ld %ld %ld %s", r.left, r.top, r.right - r.left, r.bottom - r.top, to_utf8(title));
 }
 
+// The watch's calls end by its end, which is the run's: a scan it cuts
+// short ends the watch.
+static void watch_route(uint64_t end)
+{
+    ui_route.call_deadline = end;
+    ui_route.run_end = end;
+}
+
 // After a confirmed press: wait for the game or the window to close, and
 // press again only when this tool itself cleared a pop-up in the meantime.
+// The press forgot what the search saw of the page (press.h).
 static void watch_after_press(HWND window, LocateState* state)
 {
     uint64_t end = current_tick() + WATCH_MS;
-    // The watch's end is the run's: a scan it cuts short ends the watch. One
-    // the search's end cut short was slow, not hung: the watch may ask again.
-    ui_route.call_deadline = end;
-    ui_route.run_end = end;
+    watch_route(end);
+    // One scan the press's end cut short was slow, not hung: the watch may
+    // ask again.
     ui_route.run_ended = 0;
-    // The page after the press is a new one: what the search saw of it, and
-    // its clocks, no longer hold.
-    forget_page(state, current_tick());
     int represses = 0;
     int pending = 0;
     while (current_tick() < end) {
@@ -81,9 +86,9 @@ static void watch_after_press(HWND window, LocateState* state)
             represses++;
             pending = 0;
             report("FOUND %s again", word);
-            press_target(window, &target);
-            ui_route.call_deadline = end;
-            ui_route.run_end = end;
+            // The first press's rules, with the watch's end for the press's.
+            press_target(window, &target, state, end);
+            watch_route(end);
         }
         release_target(window, &target);
     }
@@ -114,9 +119,8 @@ static int press_found(HWND window, LocateState* state, const char* word, PlayTa
     if (find_only && hide_mode)
         restore_windows(window);
     report("FOUND %s %ld %ld %ld %ld", word, r.left, r.top, r.right - r.left, r.bottom - r.top);
-    // The press sets its own limits; the search's end no longer ends it.
-    ui_route.run_end = 0;
-    int pressed = find_only ? 1 : press_target(window, target);
+    // The press has its own end; the search's no longer ends it.
+    int pressed = find_only ? 1 : press_target(window, target, state, current_tick() + PRESS_MS);
     release_target(window, target);
     if (!pressed) {
         if (hide_mode)
@@ -161,7 +165,7 @@ int run_press(int timeout_seconds)
                 hide_window(found.windows[i]);
         }
         if (IsIconic(window) && window_answers(window)) {
-            show_window_by(window, SW_SHOWNOACTIVATE, GetTickCount64() + ANSWER_TIMEOUT_MS);
+            show_window_by(window, SW_SHOWNOACTIVATE, current_tick() + ANSWER_TIMEOUT_MS);
             wait_ms(RESTORED_WAIT_MS);
         }
         if (window != previous)
@@ -192,8 +196,11 @@ int run_press(int timeout_seconds)
         }
     }
 
+    // Showing the windows again shares its wait with what the run's end
+    // took past the time-out (a cut scan, a last picture): the run ends
+    // within one such wait of its time-out.
     if (hide_mode)
-        restore_windows(previous);
+        restore_windows_by(previous, deadline + SHOW_WAIT_MS);
     int code = state.login_reported ? 3 : 2;
     write_diagnosis("NOTFOUND", code);
     report("NOTFOUND");

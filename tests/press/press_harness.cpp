@@ -22,9 +22,136 @@ static uint64_t virtual_tick()
     return virtual_time.now;
 }
 
+std::vector<LateCall> late_calls;
+
+// The clock moves to `when`, stopping at each late call's time to run it.
+static void advance_to(uint64_t when)
+{
+    for (;;) {
+        uint64_t next = when;
+        for (const LateCall& late : late_calls)
+            if (!late.ran && late.due < next)
+                next = late.due;
+        if (next > virtual_time.now)
+            virtual_time.now = next;
+        run_due_late_calls();
+        if (next == when)
+            return;
+    }
+}
+
+void pass_virtual_time_to(uint64_t when)
+{
+    if (virtual_time.pass_to) {
+        virtual_time.pass_to(when);
+        return;
+    }
+    advance_to(when);
+}
+
+static void discard_call(LauncherCall* call)
+{
+    if (call->discard)
+        call->discard(call);
+    free_launcher_call(call);
+}
+
+void hold_late_call(LauncherCall* call, uint64_t due)
+{
+    late_calls.push_back(LateCall{call, due, 0, call->keep});
+}
+
+void run_due_late_calls()
+{
+    for (size_t i = 0; i < late_calls.size();) {
+        LateCall& late = late_calls[i];
+        if (!late.ran && late.due <= virtual_time.now) {
+            late.ran = 1;
+            late.call->work(late.call);
+        }
+        if (late.ran && !late.kept) {
+            LauncherCall* call = late.call;
+            late_calls.erase(late_calls.begin() + (long)i);
+            discard_call(call);
+            continue;
+        }
+        i++;
+    }
+}
+
+void drop_late_calls()
+{
+    std::vector<LateCall> left;
+    left.swap(late_calls);
+    for (const LateCall& late : left)
+        discard_call(late.call);
+}
+
+static LateCall* late_call_of(LauncherCall* call)
+{
+    for (LateCall& late : late_calls)
+        if (late.call == call)
+            return &late;
+    return nullptr;
+}
+
+int await_late_call(LauncherCall* call, HWND, uint32_t limit_ms)
+{
+    LateCall* late = late_call_of(call);
+    if (late && !late->ran) {
+        uint64_t until = virtual_time.now + limit_ms;
+        if (late->due > until) {
+            pass_virtual_time_to(until);
+            return CALL_OVERRAN;
+        }
+        pass_virtual_time_to(late->due);
+        late = late_call_of(call);
+    }
+    if (late)
+        late_calls.erase(late_calls.begin() + (late - late_calls.data()));
+    return CALL_DONE;
+}
+
+void let_go_of_late_call(LauncherCall* call)
+{
+    LateCall* late = late_call_of(call);
+    if (!late || late->ran) {
+        if (late)
+            late_calls.erase(late_calls.begin() + (late - late_calls.data()));
+        discard_call(call);
+        return;
+    }
+    late->kept = 0;
+}
+
+static std::function<uint64_t(const LauncherCall*)> call_cost;
+
+static int wait_on_virtual_calls(LauncherCall* call, HWND, uint32_t limit_ms)
+{
+    uint64_t cost = call_cost ? call_cost(call) : 0;
+    uint64_t start = virtual_time.now;
+    if (cost > limit_ms) {
+        pass_virtual_time_to(start + limit_ms);
+        hold_late_call(call, start + cost);
+        return CALL_OVERRAN;
+    }
+    if (cost > 0)
+        pass_virtual_time_to(start + cost);
+    call->work(call);
+    return CALL_DONE;
+}
+
+void install_virtual_calls(std::function<uint64_t(const LauncherCall*)> cost)
+{
+    call_cost = cost;
+    call_waiter = wait_on_virtual_calls;
+    call_again_waiter = await_late_call;
+    call_let_go = let_go_of_late_call;
+}
+
 static void virtual_sleep(uint32_t milliseconds)
 {
-    virtual_time.now += milliseconds;
+    advance_to(virtual_time.now + milliseconds);
     virtual_time.waits.push_back(milliseconds);
     if (virtual_time.real_sleep_ms)
         Sleep(virtual_time.real_sleep_ms);
@@ -43,6 +170,7 @@ static Sleeper saved_sleeper;
 
 void install_virtual_time(uint64_t start)
 {
+    drop_late_calls();
     virtual_time = VirtualTime();
     virtual_time.now = start;
     reported.clear();
@@ -56,6 +184,11 @@ void install_virtual_time(uint64_t start)
 
 void remove_virtual_time()
 {
+    drop_late_calls();
+    call_waiter = await_on_worker;
+    call_again_waiter = await_worker_again;
+    call_let_go = let_go_of_worker;
+    call_cost = nullptr;
     tick_source = saved_tick_source;
     sleeper = saved_sleeper;
     report_hook = nullptr;

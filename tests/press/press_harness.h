@@ -12,6 +12,7 @@
 
 #include "press/locate.h"
 #include "support/uia_double.h"
+#include "windows/launcher_call.h"
 
 struct VirtualTime {
     uint64_t now = 0;
@@ -19,6 +20,9 @@ struct VirtualTime {
     std::function<void(uint64_t)> on_wait; // after each wait, with the new time
     std::function<void(uint64_t)> on_tick; // on each reading of the clock
     uint32_t real_sleep_ms = 0;            // real sleep per wait, for other processes
+    // How time passes while the tool waits in a call (the corpus world's
+    // launcher goes on meanwhile); none: the clock jumps, late calls run.
+    std::function<void(uint64_t)> pass_to;
 };
 
 extern VirtualTime virtual_time;
@@ -27,6 +31,32 @@ extern std::vector<uint64_t> reported_at;  // virtual time of each line
 
 // Swaps in the virtual clock (starting at `start`) and the report collector.
 void install_virtual_time(uint64_t start);
+// Passes virtual time up to `when`, running the late calls that come due.
+void pass_virtual_time_to(uint64_t when);
+
+// Calls into the launcher on the virtual clock. A call that overran but was
+// begun still ends when its time comes, as a worker left in the launcher
+// does: its work runs then (an action lands late), and it is discarded then
+// unless its caller kept a share (await_call_again, let_go_of_call).
+struct LateCall {
+    LauncherCall* call;
+    uint64_t due;  // when its work runs
+    int ran;
+    int kept;      // its caller still holds a share
+};
+extern std::vector<LateCall> late_calls;
+void hold_late_call(LauncherCall* call, uint64_t due);
+// Runs the late calls due by the virtual clock's now.
+void run_due_late_calls();
+// Discards the late calls still held, unrun (a world that ends).
+void drop_late_calls();
+// The seams of await_call_again and let_go_of_call on virtual time.
+int await_late_call(LauncherCall* call, HWND window, uint32_t limit_ms);
+void let_go_of_late_call(LauncherCall* call);
+// Every call into the launcher costs `cost(call)` virtual ms (0: it runs at
+// once); one past its limit overruns and runs late. remove_virtual_time puts
+// the product's waiting back.
+void install_virtual_calls(std::function<uint64_t(const LauncherCall*)> cost);
 // Puts the system clock and standard output back.
 void remove_virtual_time();
 uint64_t total_waited();

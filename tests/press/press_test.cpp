@@ -8,6 +8,7 @@
 #include "support/simulated_launcher.h"
 #include "vision/capture.h"
 #include "vision/green_button.h"
+#include "windows/input_calls.h"
 #include "windows/java_watch.h"
 #include "windows/window_handling.h"
 
@@ -46,27 +47,44 @@ struct PressElement : ::testing::Test {
     {
         release_target(&target);
         end_game(&game);
+        drop_late_calls();
         EXPECT_EQ(0, d.live_objects);
         remove_uia_double(d);
         remove_virtual_time();
         DestroyWindow(window);
     }
     uint64_t reported_after(size_t line) { return reported_at.at(line) - START; }
+    int press(uint64_t end_ms = PRESS_MS) { return press_target(window, &target, nullptr, START + end_ms); }
 };
 
-TEST_F(PressElement, EveryMethodInTurnAndNoTimeLostOnFailedActions)
+TEST_F(PressElement, EveryMethodInTurnNoneBegunPastTheEnd)
 {
     d.nodes[play].invoke_result = E_FAIL;
     d.nodes[play].default_action_result = E_FAIL;
-    EXPECT_EQ(0, press_target(window, &target));
-    EXPECT_EQ(lines({"TRY invoke", "TRY legacy", "TRY message", "TRY click"}), reported);
-    EXPECT_EQ(0u, reported_after(1)) << "a refused action costs no confirmation time";
-    EXPECT_EQ(0u, reported_after(2));
-    // message: 40 + 70 ms of posting, then the whole 4500 ms confirmation.
-    EXPECT_EQ(40u + 70u + 4500u, reported_after(3));
+    struct Row {
+        uint64_t end_ms;
+        std::vector<std::string> lines;
+        uint64_t waited;
+    };
+    // message: 40 + 70 ms of posting, then the whole 4500 ms confirmation;
     // click: the launcher is not under the point, so no click and no wait
-    // beyond bringing the window forward.
-    EXPECT_EQ(4610u + 300u, total_waited());
+    // beyond bringing the window forward and putting the cursor there.
+    const Row rows[] = {
+        {PRESS_MS, lines({"TRY invoke", "TRY legacy", "TRY message", "TRY click"}), 4610 + 300 + 30},
+        // The press's end comes in the message's confirmation: it ends there.
+        {4000, lines({"TRY invoke", "TRY legacy", "TRY message"}), 4110},
+    };
+    for (const Row& row : rows) {
+        install_virtual_time(START);
+        EXPECT_EQ(0, press(row.end_ms));
+        ASSERT_EQ(row.lines, reported);
+        EXPECT_EQ(0u, reported_after(1)) << "a refused action costs no confirmation time";
+        EXPECT_EQ(0u, reported_after(2));
+        EXPECT_EQ(row.waited, total_waited()) << row.end_ms;
+        if (reported.size() == 4) {
+            EXPECT_EQ(40u + 70u + 4500u, reported_after(3));
+        }
+    }
 }
 
 TEST_F(PressElement, NewJavaProcessConfirmsAndIsReported)
@@ -76,7 +94,7 @@ TEST_F(PressElement, NewJavaProcessConfirmsAndIsReported)
         if (now - START >= 1000 && !pid)
             pid = start_game(&game);
     };
-    EXPECT_EQ(1, press_target(window, &target));
+    EXPECT_EQ(1, press());
     ASSERT_NE(0ul, pid);
     EXPECT_EQ(lines({"TRY invoke"}).front(), reported.front());
     std::vector<std::string> expected = {"TRY invoke", "GAME " + std::to_string(pid), "PRESSED invoke"};
@@ -91,7 +109,7 @@ TEST_F(PressElement, JavaFirstSeenAtTheFinalCheckConfirmsWithoutAGameLine)
         if (now - START >= 4500 && !game.process.hProcess)
             start_game(&game);
     };
-    EXPECT_EQ(1, press_target(window, &target));
+    EXPECT_EQ(1, press());
     EXPECT_EQ(lines({"TRY invoke", "PRESSED invoke"}), reported);
     EXPECT_EQ(4500u, total_waited());
 }
@@ -102,31 +120,115 @@ TEST_F(PressElement, WindowGoingAwayConfirmsAtTheNextPoll)
         if (now - START == 1000)
             ShowWindow(window, SW_MINIMIZE);
     };
-    EXPECT_EQ(1, press_target(window, &target));
+    EXPECT_EQ(1, press());
     EXPECT_EQ(lines({"TRY invoke", "PRESSED invoke"}), reported);
     EXPECT_EQ(1000u, reported_after(1));
 }
 
-TEST_F(PressElement, VanishedTargetCountsFromTheThirdPollOnTwoLooksInARow)
+// Play gone is an absence, taken by the search's own rule: two looks in a
+// row, passes without a look between them tolerated twice, and more than
+// 3000 ms since the press went out. Looks come every 500 ms from 1500 ms on,
+// each seeing what its row gives (the last entry for the rest); only invoke
+// has the time.
+TEST_F(PressElement, GoneIsTakenByTheSearchsAbsenceRule)
 {
-    // Gone at the third poll, back at the fourth (a page half rebuilt), then
-    // gone for good: two looks in a row from the fifth.
-    virtual_time.on_wait = [&](uint64_t now) {
-        if (now - START == 500 || now - START == 2500)
-            d.nodes[play].name = L"Launching";
-        if (now - START == 2000)
-            d.nodes[play].name = L"Play";
+    enum { THERE, GONE, NO_LOOK, MOVED };
+    struct Row {
+        const char* what;
+        std::vector<int> looks;
+        uint64_t pressed_at;  // 0: not confirmed
     };
-    EXPECT_EQ(1, press_target(window, &target));
-    EXPECT_EQ(lines({"TRY invoke", "PRESSED invoke"}), reported);
-    EXPECT_EQ(3000u, reported_after(1));
+    const Row rows[] = {
+        {"gone for good: not before the floor", {GONE}, 3500},
+        {"a page half rebuilt, then gone", {GONE, THERE, GONE}, 3500},
+        {"gone, no look, gone: the same page", {GONE, NO_LOOK, GONE, NO_LOOK, GONE, NO_LOOK, GONE}, 3500},
+        {"three passes without a look start the series again", {GONE, GONE, GONE, NO_LOOK, NO_LOOK, NO_LOOK, GONE}, 0},
+        // The player drags the window 200 px: Play moves with it, and no
+        // look then tells whether it went.
+        {"the window moved with its page", {GONE, MOVED}, 0},
+    };
+    RECT placed;
+    GetWindowRect(window, &placed);
+    for (const Row& row : rows) {
+        install_virtual_time(START);
+        virtual_time.on_wait = [&](uint64_t now) {
+            size_t look = now - START < 1500 ? 0 : (size_t)(now - START - 1500) / 500;
+            int seen = row.looks[look < row.looks.size() ? look : row.looks.size() - 1];
+            int moved = seen == MOVED ? 200 : 0;
+            SetWindowPos(window, nullptr, placed.left + moved, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            d.nodes[play].rect = RECT{PLAY_RECT.left + moved, PLAY_RECT.top, PLAY_RECT.right + moved, PLAY_RECT.bottom};
+            d.nodes[play].name = seen == GONE ? L"Launching" : L"Play";
+            d.faults.element_from_handle = seen == NO_LOOK ? UIA_FAIL : UIA_OK;
+        };
+        EXPECT_EQ(row.pressed_at != 0, press(CONFIRM_MS)) << row.what;
+        virtual_time.on_wait = nullptr;
+        SetWindowPos(window, nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        d.nodes[play].rect = PLAY_RECT;
+        d.nodes[play].name = L"Play";
+        d.faults.element_from_handle = UIA_OK;
+        if (row.pressed_at) {
+            EXPECT_EQ(lines({"TRY invoke", "PRESSED invoke"}), reported) << row.what;
+            if (reported.size() == 2) {
+                EXPECT_EQ(row.pressed_at, reported_after(1)) << row.what;
+            }
+        } else {
+            EXPECT_EQ(lines({"TRY invoke"}), reported) << row.what;
+        }
+    }
+}
+
+// An action that overran its wait may still land: it is pending, confirmed
+// as one done, and never pressed over. Invoke takes the row's time (its
+// method waits 4500 ms for it); once it runs it starts the game or is
+// refused. Every later action is quick and starts the game.
+TEST_F(PressElement, AnActionThatOverranIsPendingAndNeverPressedOver)
+{
+    struct Row {
+        const char* what;
+        uint64_t invoke_ms;
+        HRESULT invoke_result;
+        std::vector<std::string> lines;  // "GAME" stands for the game's line
+    };
+    const Row rows[] = {
+        {"lands 6 s late, in its confirmation", 6000, S_OK, lines({"TRY invoke", "GAME", "PRESSED invoke"})},
+        {"lands 12 s late, while the next method waits for it", 12000, S_OK, lines({"TRY invoke", "GAME", "PRESSED invoke"})},
+        {"refused 7 s late: the next method runs", 7000, E_FAIL, lines({"TRY invoke", "TRY legacy", "GAME", "PRESSED legacy"})},
+        {"still running at the next method's bound: nothing more is begun", 20000, S_OK, lines({"TRY invoke"})},
+    };
+    for (const Row& row : rows) {
+        // A window of ours that took no message for 5 s reads as hung, and
+        // the route would be given up at the overrun.
+        pump_for(10);
+        reset_settings();
+        install_virtual_time(START);
+        int actions = 0;
+        install_virtual_calls([&](const LauncherCall* call) -> uint64_t {
+            return call->kind == CALL_UI_ACTION && actions++ == 0 ? row.invoke_ms : 0;
+        });
+        d.world.act = [&](int, int action) -> HRESULT {
+            if (action == UIA_ACT_INVOKE && row.invoke_result != S_OK)
+                return row.invoke_result;
+            if (!game.process.hProcess)
+                start_game(&game);
+            return S_OK;
+        };
+        int pressed = press();
+        std::vector<std::string> seen;
+        for (const std::string& line : reported)
+            seen.push_back(line.compare(0, 5, "GAME ") == 0 ? "GAME" : line);
+        EXPECT_EQ(row.lines, seen) << row.what;
+        EXPECT_EQ(row.lines.size() > 1, pressed) << row.what;
+        drop_late_calls();
+        end_game(&game);
+        d.world.act = nullptr;
+    }
 }
 
 TEST_F(PressElement, TargetMovedAwayCountsAsGone)
 {
     // Same name, another place: only rectangles are compared.
     d.nodes[play].rect = RECT{400, 300, 700, 364};
-    EXPECT_EQ(1, press_target(window, &target));
+    EXPECT_EQ(1, press());
     EXPECT_EQ(lines({"TRY invoke", "PRESSED invoke"}), reported);
 }
 
@@ -192,9 +294,9 @@ TEST_F(PressPixels, PixelTargetStartsWithPostedMessages)
     // A child box keeps the picture from being flat once the button goes.
     start({L"--marker", L"--on-click", L"hide-button", L"--children", L"1"});
     ASSERT_TRUE(aim());
-    EXPECT_EQ(1, press_target(launcher.window, &target));
+    EXPECT_EQ(1, press_target(launcher.window, &target, nullptr, START + PRESS_MS));
     EXPECT_EQ(lines({"TRY message", "PRESSED message"}), reported);
-    EXPECT_EQ(40u + 70u + 2000u, reported_at[1] - START);
+    EXPECT_EQ(40u + 70u + 3500u, reported_at[1] - START);
 }
 
 TEST_F(PressPixels, ColourMovedBy11InAnyChannelCountsAsGone)
@@ -239,7 +341,7 @@ TEST_F(PressPixels, RealClickOnAHiddenWindowHidesItAgain)
     start({L"--marker", L"--accept", L"real"});
     ASSERT_TRUE(aim());
     hide_window(launcher.window);
-    EXPECT_EQ(1, press_target(launcher.window, &target));
+    EXPECT_EQ(1, press_target(launcher.window, &target, nullptr, START + PRESS_MS));
     ASSERT_EQ(4u, reported.size()) << joined_reports();
     EXPECT_EQ("TRY click", reported[1]);
     EXPECT_EQ("PRESSED click", reported[3]);
@@ -256,34 +358,95 @@ LRESULT CALLBACK counting_procedure(HWND window, UINT message, WPARAM w, LPARAM 
     return CallWindowProcW(static_procedure, window, message, w, l);
 }
 
-TEST_F(PressPixels, RealClickFailsWhenAnotherWindowCoversThePoint)
+BOOL WINAPI cursor_refused(int, int)
 {
+    return FALSE;
+}
+
+// Where a ClipCursor rectangle keeps the cursor: not where it was put.
+BOOL WINAPI cursor_kept_elsewhere(LPPOINT point)
+{
+    BOOL read = GetCursorPos(point);
+    point->x -= 7;
+    return read;
+}
+
+UINT WINAPI batch_cut_short(UINT, LPINPUT, int)
+{
+    return 2;
+}
+
+BOOL WINAPI post_refused(HWND, UINT, WPARAM, LPARAM)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+// A real click lands where it aimed, on the launcher, or is not made, and
+// then costs no confirmation time; a posted message refused fails its
+// method at once. The launcher takes real clicks only.
+TEST_F(PressPixels, RealClickLandsWhereItAimedOrIsNotMade)
+{
+    struct Row {
+        const char* what;
+        int cover;  // a topmost window over the point once the click is tried
+        InputCalls calls;
+        std::vector<std::string> lines;  // "GAME" for the game's line
+        uint64_t click_tried_at;
+    };
+    const InputCalls system = input_calls;
+    const std::vector<std::string> failed = lines({"TRY message", "TRY click"});
+    const Row rows[] = {
+        {"another window covers the point", 1, system, failed, 4610},
+        // Refused, with the cursor standing at the point already.
+        {"the cursor is not put there", 0, {cursor_refused, GetCursorPos, SendInput, PostMessageW, WindowFromPoint}, failed, 4610},
+        {"the cursor is kept elsewhere", 0, {SetCursorPos, cursor_kept_elsewhere, SendInput, PostMessageW, WindowFromPoint}, failed, 4610},
+        {"the batch is cut short", 0, {SetCursorPos, GetCursorPos, batch_cut_short, PostMessageW, WindowFromPoint}, failed, 4610},
+        {"a posted message is refused", 0, {SetCursorPos, GetCursorPos, SendInput, post_refused, WindowFromPoint},
+         lines({"TRY message", "TRY click", "GAME", "PRESSED click"}), 0},
+    };
     start({L"--marker", L"--accept", L"real"});
     ASSERT_TRUE(aim());
-    hide_window(launcher.window);
     POINT centre = target_center(launcher.window, &target);
-    HWND cover = nullptr;
-    // Put up once the click is tried, before it looks under the point.
-    virtual_time.on_wait = [&](uint64_t) {
-        if (cover || reported.empty() || reported.back() != "TRY click")
-            return;
-        // SS_NOTIFY: a plain static lets hit tests through to the launcher.
-        cover = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"cover",
-                                WS_POPUP | WS_VISIBLE | SS_NOTIFY, centre.x - 20, centre.y - 20, 40, 40, nullptr,
-                                nullptr, GetModuleHandleW(nullptr), nullptr);
-        static_procedure = (WNDPROC)SetWindowLongPtrW(cover, GWLP_WNDPROC, (LONG_PTR)counting_procedure);
-    };
-    cover_clicks = 0;
-    EXPECT_EQ(0, press_target(launcher.window, &target));
-    EXPECT_EQ(lines({"TRY message", "TRY click"}), reported);
-    EXPECT_NE(nullptr, GetPropW(launcher.window, L"KestrovV6.Hidden")) << "hidden again after the failed click";
-    pump_for(200);
-    EXPECT_EQ(0u, launcher_log_count("CLICK real"));
-    EXPECT_EQ(0, cover_clicks) << "a real click went out onto the cover";
-    for (const std::string& line : launcher_log(&launcher))
-        EXPECT_EQ(std::string::npos, line.find(" real")) << "no real input went out: " << line;
-    if (cover)
-        DestroyWindow(cover);
+    for (const Row& row : rows) {
+        install_virtual_time(START);
+        virtual_time.real_sleep_ms = 15;
+        hide_window(launcher.window);
+        SetCursorPos(centre.x, centre.y);
+        HWND cover = nullptr;
+        virtual_time.on_wait = [&](uint64_t) {
+            if (!row.cover || cover || reported.empty() || reported.back() != "TRY click")
+                return;
+            // SS_NOTIFY: a plain static lets hit tests through to the launcher.
+            cover = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"cover",
+                                    WS_POPUP | WS_VISIBLE | SS_NOTIFY, centre.x - 20, centre.y - 20, 40, 40, nullptr,
+                                    nullptr, GetModuleHandleW(nullptr), nullptr);
+            static_procedure = (WNDPROC)SetWindowLongPtrW(cover, GWLP_WNDPROC, (LONG_PTR)counting_procedure);
+        };
+        cover_clicks = 0;
+        size_t real_before = launcher_log_count("CLICK real");
+        input_calls = row.calls;
+        int pressed = press_target(launcher.window, &target, nullptr, START + PRESS_MS);
+        reset_input_calls();
+        std::vector<std::string> seen;
+        for (const std::string& line : reported)
+            seen.push_back(line.compare(0, 5, "GAME ") == 0 ? "GAME" : line);
+        EXPECT_EQ(row.lines, seen) << row.what;
+        EXPECT_EQ(row.lines.size() > 2, pressed) << row.what;
+        ASSERT_GE(reported.size(), 2u) << row.what;
+        EXPECT_EQ(row.click_tried_at, reported_at[1] - START) << row.what;
+        EXPECT_NE(nullptr, GetPropW(launcher.window, L"KestrovV6.Hidden")) << row.what << ": hidden again after the click";
+        pump_for(200);
+        EXPECT_EQ(pressed ? 1u : 0u, launcher_log_count("CLICK real") - real_before) << row.what;
+        EXPECT_EQ(0, cover_clicks) << row.what << ": a real click went out onto the cover";
+        if (!pressed) {
+            // No confirmation time for a click not made: the window brought
+            // forward, the cursor put there and read back, a batch sent.
+            EXPECT_LE(total_waited(), 4610u + 300u + 30u + 60u) << row.what;
+        }
+        if (cover)
+            DestroyWindow(cover);
+    }
 }
 
 TEST_F(PressPixels, PostedClickDescendsEightChildWindowsAtMost)
@@ -293,7 +456,7 @@ TEST_F(PressPixels, PostedClickDescendsEightChildWindowsAtMost)
     start({L"--children", L"10"});
     target.rect = RECT{40, 40, 44, 44};
     target.colour = 0x27873e;
-    EXPECT_EQ(1, press_target(launcher.window, &target));  // not the button: gone
+    EXPECT_EQ(1, press_target(launcher.window, &target, nullptr, START + PRESS_MS));  // not the button: gone
     pump_for(300);
     std::vector<std::string> downs;
     for (const std::string& line : launcher_log(&launcher))

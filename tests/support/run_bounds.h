@@ -17,7 +17,8 @@
 #pragma once
 
 // press and find end at most 8 s after their normal end (the time-out for
-// NOTFOUND; after FOUND, the press methods and the watch); show, minimize
+// NOTFOUND, the windows' showing again sharing its 6 s with what the run's
+// end took past it; after FOUND, the press and the watch); show, minimize
 // and close at most 8 s after they start (6 s shared by all windows, then
 // 0.1 s to 0.4 s per window left).
 const long long RUN_END_BOUND_MS = 8000;
@@ -29,6 +30,10 @@ const long long PRESS_METHOD_MS = 4500;
 // button gone: two scans, each at most 20 s (four times the run's slowest
 // scan). A picture is taken at once: the pixel route adds nothing.
 const long long SLOW_CONFIRM_LOOKS_MS = 2 * 20000;
+// A press, the first or one in the watch, begins no method and goes on with
+// no confirmation past its end: the first's is this long after FOUND (the
+// tool's PRESS_MS), one in the watch has the watch's.
+const long long PRESS_BOUND_MS = 4 * (PRESS_METHOD_MS + SLOW_CONFIRM_LOOKS_MS);
 const long long WATCH_MS = 12000;
 // --diagnose adds at most its 15 s to a run that ends without a confirmed
 // press: 23 s after the normal end in all.
@@ -52,6 +57,19 @@ const long long DUMP_GIVES_UP_HUNG_MS = 20000;
 // What a Wine start adds under load to a run counted from the process start
 // (show, minimize, close).
 const long long WINE_START_SLACK_MS = 2000;
+
+// The latest a press or find may end, in ms from its first line: its normal
+// end, and RUN_END_BOUND_MS after it. The normal end is the time-out without
+// a FOUND (`found_ms`, -1 for none); with one, FOUND's moment in find, and in
+// press (`press`) the press's bound after it, or, once the press was
+// confirmed (`pressed_ms`, -1 for never), the watch's end after that.
+inline long long press_run_bound_ms(long long timeout_ms, long long found_ms, long long pressed_ms, int press)
+{
+    long long normal_end = timeout_ms;
+    if (found_ms >= 0)
+        normal_end = !press ? found_ms : pressed_ms >= 0 ? pressed_ms + WATCH_MS : found_ms + PRESS_BOUND_MS;
+    return normal_end + RUN_END_BOUND_MS;
+}
 
 // When a run started, printed its first line and ended (GetTickCount64 ms).
 struct RunTicks {
