@@ -132,6 +132,8 @@ int check_run(const CorpusPage& page, const StatedOutcome& stated, const WorldRu
         verdict = RUN_WRONG;
         why = outside;
     }
+    if (!ended_within_bound(run, result, &why))
+        verdict = RUN_WRONG;
     if (verdict == RUN_WRONG || (must_complete && verdict != RUN_COMPLETE)) {
         ADD_FAILURE() << (verdict == RUN_WRONG ? "unsound: " : "incomplete: ") << why << "\n"
                       << describe_run(run, result);
@@ -188,7 +190,7 @@ TEST(CorpusSweep, EveryVerdictHoldsAtEveryScanTime)
                         // slow to act on what it is sent (sound runs).
                         const int late_acts[] = {0, 1000, 2000};
                         WorldRun run{page.path, profile, scan_ms, seed, strcmp(command, "find") == 0, timeout_s,
-                                     lazy_ms, !complete, complete ? 0 : late_acts[seed / 3 % 3], WORLD_AS_SERVED, 0, 0};
+                                     lazy_ms, !complete, complete ? 0 : late_acts[seed / 3 % 3], WORLD_AS_SERVED, 0, 0, 0};
                         failed += !check_run(page, *stated, run, complete);
                         runs++;
                         if (failed >= 20)
@@ -202,14 +204,14 @@ TEST(CorpusSweep, EveryVerdictHoldsAtEveryScanTime)
 }
 
 // The rules that only a world doing something more shows, each its own row:
-// the row's outcome, at each of its scan times, with no line in the quiet
-// stretch (after the first line starting `quiet_after`, or the window's
-// showing again for "SHOWN").
+// the row's outcome, at each of its scan times, within the run's bound, with
+// no line in the quiet stretch (after the first line starting `quiet_after`,
+// or the window's showing again for "SHOWN").
 struct WorldCase {
     const char* what;
     const char* page;  // from the source folder
     int profile;
-    const char* command;
+    const char* command;  // "find" or "press", with " --hide" for hide mode
     int fault, fault_at, fault_for;
     int timeout_s;
     std::vector<int> scan_times;
@@ -242,6 +244,18 @@ const WorldCase WORLD_CASES[] = {
     {"high contrast leaves the UI Automation route as it is: Play beside its profile, no colour needed",
      "tests/corpus_sweep/pages/high-contrast.page", CLIENT_WINDOWS, "find", WORLD_AS_SERVED, 0, 0, 15, {1, 2000},
      "FOUND uia 600 664 220 60 exit 0", "", 0},
+    {"an action that lands 6 s late is pending: it is the method that pressed, and nothing presses over it",
+     "kit/pages/home-en.page", CLIENT_WINDOWS, "press", WORLD_ACTION_LATE, 0, 6000, 40, {1, 500, 2000},
+     "FOUND uia 600 664 220 60; TRY invoke; PRESSED invoke exit 0", "", 0},
+    {"a window moved 200 px during the confirmation shows no press: the next method presses where Play went",
+     "kit/pages/rerender-press.page", CLIENT_WINDOWS, "press", WORLD_MOVES, 1500, 200, 20, {1, 200},
+     "FOUND uia 600 664 220 60; TRY invoke; TRY legacy; TRY message; PRESSED message exit 0", "", 0},
+    {"a press in the watch keeps the first press's rules and the watch's end", "tests/corpus_sweep/pages/popup-after-press.page",
+     CLIENT_WINDOWS, "press", WORLD_AS_SERVED, 0, 0, 40, {1, 500, 2000},
+     "FOUND uia 600 664 220 60; PRESSED invoke; POPUP closed with Not now; FOUND uia again exit 0", "", 0},
+    {"a capture blocked as PrintWindow blocks on a busy launcher: a hide-mode NOTFOUND ends within its bound",
+     "kit/pages/other-profile.page", CLIENT_WINDOWS, "find --hide", WORLD_BUSY, 6000, 0, 10, {1, 500},
+     "NOT_SELECTED; NOTFOUND exit 2", "", 0},
 };
 
 TEST(CorpusSweep, WorldCasesHoldAtTheirScanTimes)
@@ -250,19 +264,21 @@ TEST(CorpusSweep, WorldCasesHoldAtTheirScanTimes)
     for (const WorldCase& c : WORLD_CASES) {
         StatedOutcome stated;
         PageStatement statement;
-        read_page_statement(std::string("#! ") + c.command + " both: " + c.outcome + "\n", &statement);
+        int find = strncmp(c.command, "find", 4) == 0;
+        read_page_statement(std::string("#! ") + (find ? "find" : "press") + " both: " + c.outcome + "\n", &statement);
         ASSERT_EQ(1u, statement.outcomes.size()) << c.what;
         stated = statement.outcomes[0];
         for (int scan_ms : c.scan_times) {
             WorldRun run{windows_path(std::string(KV6_SOURCE_DIR "/") + c.page), c.profile, scan_ms,
-                         seed++, strcmp(c.command, "find") == 0, c.timeout_s, -1, 0, 0, c.fault, c.fault_at,
-                         c.fault_for};
+                         seed++, find, c.timeout_s, -1, 0, 0, c.fault, c.fault_at,
+                         c.fault_for, strstr(c.command, "--hide") != nullptr};
             WorldResult result;
             ASSERT_TRUE(run_in_world(run, &result)) << c.what;
             std::string why;
             EXPECT_EQ(RUN_COMPLETE, judge_run(stated, result.lines, result.exit_code, &why))
                 << c.what << ": " << why << "\n" << describe_run(run, result);
-            EXPECT_EQ("", report_lines_problems(result.lines, c.command)) << c.what;
+            EXPECT_EQ("", report_lines_problems(result.lines, find ? "find" : "press")) << c.what;
+            EXPECT_TRUE(ended_within_bound(run, result, &why)) << c.what << ": " << why << "\n" << describe_run(run, result);
             if (!c.quiet_ms)
                 continue;
             long long from = -1;

@@ -11,17 +11,22 @@
 #include "launcher_start.h"
 #include "launcher_state.h"
 #include "page.h"
+#include "press/clock.h"
 #include "press/driver.h"
+#include "press/press.h"
 #include "press/press_harness.h"
 #include "support/child_process.h"
+#include "support/run_bounds.h"
 #include "support/uia_double.h"
 #include "uia/ui_route.h"
 #include "uia_provider.h"
 #include "windows/launcher_call.h"
+#include "windows/window_handling.h"
 
 namespace {
 
 const uint64_t START = 1000000;
+static_assert(PRESS_BOUND_MS == PRESS_MS, "the tests' bound of a press is the tool's");
 const HRESULT ELEMENT_NOT_ENABLED = (HRESULT)0x80040200;  // UIA_E_ELEMENTNOTENABLED
 
 // The world of the run under way: the hooks below have no other way in.
@@ -35,6 +40,7 @@ struct World {
     uint64_t game_at;     // WORLD_GAME_LATE: when the game starts; 0 for not yet pressed
     int hidden;           // WORLD_HIDES: 1 while hidden, 2 once shown again
     int stranger_started; // WORLD_STRANGER_JAVA
+    int moved;            // WORLD_MOVES: 1 once moved
     std::string play_id;  // the element whose press starts the game
     // Clicks, keys and actions the launcher takes only act_late_ms after
     // they came, in the order they came.
@@ -106,6 +112,13 @@ void run_world_events()
         world.hidden = 1;
         ShowWindow(page_window, SW_HIDE);
     }
+    if (world.run->fault == WORLD_MOVES && !world.moved && now >= (uint64_t)world.run->fault_at) {
+        world.moved = 1;
+        RECT r;
+        GetWindowRect(page_window, &r);
+        SetWindowPos(page_window, nullptr, r.left + world.run->fault_for, r.top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     if (world.run->fault == WORLD_HIDES && world.hidden == 1 && now >= (uint64_t)(world.run->fault_at + world.run->fault_for)) {
         world.hidden = 2;
         world.result->shown_again_ms = now;
@@ -129,6 +142,7 @@ void dispatch(MSG* message)
 void pump_messages(uint64_t)
 {
     run_world_events();
+    run_due_late_calls();
     while (!world.held.empty() && virtual_time.now >= world.held_since[0] + (uint64_t)world.run->act_late_ms) {
         MSG due = world.held[0];
         world.held.erase(world.held.begin());
@@ -232,7 +246,8 @@ uint64_t waited_until(uint64_t start, uint32_t limit_ms)
 void pass_time_to(uint64_t when)
 {
     const uint64_t STEP_MS = 100;
-    while (virtual_time.now + STEP_MS < when && (!world.held.empty() || world.run->fault != WORLD_AS_SERVED)) {
+    while (virtual_time.now + STEP_MS < when &&
+           (!world.held.empty() || !late_calls.empty() || world.run->fault != WORLD_AS_SERVED)) {
         virtual_time.now += STEP_MS;
         pump_messages(virtual_time.now);
     }
@@ -244,7 +259,7 @@ void pass_time_to(uint64_t when)
 int ui_stopped(uint64_t now)
 {
     uint64_t at = START + (uint64_t)world.run->fault_at;
-    return world.run->fault == WORLD_UI_STOPS && now >= at &&
+    return (world.run->fault == WORLD_UI_STOPS || world.run->fault == WORLD_BUSY) && now >= at &&
            (world.run->fault_for == 0 || now < at + (uint64_t)world.run->fault_for);
 }
 
@@ -264,24 +279,40 @@ int wait_on_virtual_time(LauncherCall* call, HWND, uint32_t limit_ms)
         }
     }
     else if (call->kind == CALL_UI_ACTION)
-        cost = 1 + (uint64_t)world.run->scan_ms / 50;
-    if (cost == 0) {
-        call->work(call);
-        return CALL_DONE;
-    }
+        cost = world.run->fault == WORLD_ACTION_LATE ? (uint64_t)world.run->fault_for : 1 + (uint64_t)world.run->scan_ms / 50;
     uint64_t start = virtual_time.now;
-    uint64_t served = world.busy_until > start ? world.busy_until : start;
     uint64_t given_up_at = waited_until(start, limit_ms);
-    if (served + cost > given_up_at) {
-        if (served <= given_up_at)
-            world.busy_until = served + cost;
+    if ((call->kind == CALL_PICTURE || call->kind == CALL_WINDOW) && world.run->fault == WORLD_BUSY && ui_stopped(start)) {
+        // The busy thread keeps the call until the tool gives it up; it
+        // would reach the window only once the thread runs again.
         pass_time_to(given_up_at);
-        if (call->kind == CALL_UI_SCAN)
-            world.result->overruns++;
         if (call->discard)
             call->discard(call);
         free_launcher_call(call);
         return CALL_OVERRAN;
+    }
+    if (cost == 0) {
+        call->work(call);
+        return CALL_DONE;
+    }
+    uint64_t served = world.busy_until > start ? world.busy_until : start;
+    if (served + cost > given_up_at) {
+        int begun = served <= given_up_at;
+        if (begun)
+            world.busy_until = served + cost;
+        pass_time_to(given_up_at);
+        if (call->kind == CALL_UI_SCAN)
+            world.result->overruns++;
+        // An action begun lands when its time comes, as one left in a
+        // worker does; a scan's late end changes nothing but the time.
+        if (begun && call->kind == CALL_UI_ACTION) {
+            hold_late_call(call, served + cost);
+            return CALL_OVERRAN;
+        }
+        if (call->discard)
+            call->discard(call);
+        free_launcher_call(call);
+        return begun ? CALL_OVERRAN : CALL_NOT_STARTED;
     }
     // The page is read half way through the scan's time.
     pass_time_to(served);
@@ -322,7 +353,7 @@ const char* profile_name_of(int profile)
 int run_in_world(const WorldRun& run, WorldResult* result)
 {
     *result = WorldResult();
-    world = World{&run, result, nullptr, run.seed * 2654435761u + 1u, 0, 0, 0, 0, 0, "", {}, {}};
+    world = World{&run, result, nullptr, run.seed * 2654435761u + 1u, 0, 0, 0, 0, 0, 0, "", {}, {}};
     log_hook = collect_log;
     std::vector<std::wstring> words = {L"MinecraftLauncher.exe", L"--page", run.page_path};
     if (run.profile == CLIENT_CHROMIUM)
@@ -341,6 +372,9 @@ int run_in_world(const WorldRun& run, WorldResult* result)
         window = start_simulated_launcher((int)argv.size(), argv.data());
     }
     hosted_window = window;
+    RECT placed = {0, 0, 0, 0};
+    if (window)
+        GetWindowRect(window, &placed);
     if (!window) {
         remove_virtual_time();
         log_hook = nullptr;
@@ -387,8 +421,12 @@ int run_in_world(const WorldRun& run, WorldResult* result)
         install_uia_double(d);
     reset_settings();
     find_only = run.find_only;
+    hide_mode = run.hide;
     virtual_time.on_wait = pump_messages;
+    virtual_time.pass_to = pass_time_to;
     call_waiter = wait_on_virtual_time;
+    call_again_waiter = await_late_call;
+    call_let_go = let_go_of_late_call;
     pump_messages(0);
 
     result->exit_code = run_press(run.timeout_s);
@@ -397,17 +435,41 @@ int run_in_world(const WorldRun& run, WorldResult* result)
     for (uint64_t at : reported_at)
         result->line_ms.push_back(at - START);
 
+    // The world ends: what is still late never lands; the window is put back
+    // as the page placed it, and shown.
+    drop_late_calls();
     call_waiter = await_on_worker;
+    call_again_waiter = await_worker_again;
+    call_let_go = let_go_of_worker;
     pump_messages(0);
     end_started_games(result->log);
     if (world.hidden == 1)
         ShowWindow(page_window, SW_SHOWNA);
+    if (world.moved)
+        SetWindowPos(page_window, nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    unhide_window_by(page_window, current_tick() + SHOW_WAIT_MS);
     remove_uia_double(d);
     world.double_client = nullptr;
     remove_virtual_time();
     reset_settings();
     log_hook = nullptr;
     return 1;
+}
+
+int ended_within_bound(const WorldRun& run, const WorldResult& result, std::string* why)
+{
+    long long found_ms = -1, pressed_ms = -1;
+    for (size_t i = 0; i < result.lines.size(); i++) {
+        if (found_ms < 0 && result.lines[i].compare(0, 6, "FOUND ") == 0)
+            found_ms = (long long)result.line_ms[i];
+        if (pressed_ms < 0 && result.lines[i].compare(0, 8, "PRESSED ") == 0)
+            pressed_ms = (long long)result.line_ms[i];
+    }
+    long long bound = press_run_bound_ms(run.timeout_s * 1000LL, found_ms, pressed_ms, !run.find_only);
+    if ((long long)result.ended_ms <= bound)
+        return 1;
+    *why = "it ended at " + std::to_string(result.ended_ms) + " ms, past its bound of " + std::to_string(bound) + " ms";
+    return 0;
 }
 
 std::string describe_run(const WorldRun& run, const WorldResult& result)

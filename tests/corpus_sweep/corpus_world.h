@@ -45,6 +45,15 @@ enum WorldFault {
     // Play does nothing when pressed; as the press lands, a java process
     // that another program started (its parent gone) shows up.
     WORLD_STRANGER_JAVA,
+    // Every action (Invoke, Select, the default action) lands fault_for ms
+    // after it was asked for.
+    WORLD_ACTION_LATE,
+    // The window moves fault_for pixels to the right at fault_at.
+    WORLD_MOVES,
+    // From fault_at on the launcher's thread is busy, not hung: PrintWindow
+    // and the window calls (a style change, the foreground) wait for good, as
+    // Windows' do, and its UI calls time out as in WORLD_UI_STOPS.
+    WORLD_BUSY,
 };
 
 struct WorldRun {
@@ -59,6 +68,7 @@ struct WorldRun {
     int act_late_ms;  // the launcher acts on clicks, keys and actions this late
     int fault;      // a WorldFault
     int fault_at, fault_for;
+    int hide;       // --hide
 };
 
 struct WorldResult {
@@ -81,3 +91,6 @@ int run_in_world(const WorldRun& run, WorldResult* result);
 // The run's lines and the launcher's log in virtual-time order, for a
 // failure's message.
 std::string describe_run(const WorldRun& run, const WorldResult& result);
+// 1 when the run ended within the bound the README gives a run
+// (support/run_bounds.h); else 0, with `why`.
+int ended_within_bound(const WorldRun& run, const WorldResult& result, std::string* why);
