@@ -132,7 +132,7 @@ TEST_F(PressElement, WindowGoingAwayConfirmsAtTheNextPoll)
 // has the time.
 TEST_F(PressElement, GoneIsTakenByTheSearchsAbsenceRule)
 {
-    enum { THERE, GONE, NO_LOOK, MOVED };
+    enum { THERE, GONE, NO_LOOK, MOVED, WIDENED };
     struct Row {
         const char* what;
         std::vector<int> looks;
@@ -143,9 +143,11 @@ TEST_F(PressElement, GoneIsTakenByTheSearchsAbsenceRule)
         {"a page half rebuilt, then gone", {GONE, THERE, GONE}, 3500},
         {"gone, no look, gone: the same page", {GONE, NO_LOOK, GONE, NO_LOOK, GONE, NO_LOOK, GONE}, 3500},
         {"three passes without a look start the series again", {GONE, GONE, GONE, NO_LOOK, NO_LOOK, NO_LOOK, GONE}, 0},
-        // The player drags the window 200 px: Play moves with it, and no
-        // look then tells whether it went.
+        // The player drags the window 200 px (Play moves with it), or widens
+        // it (Play, kept at the right edge, moves in it): no look then tells
+        // whether Play went.
         {"the window moved with its page", {GONE, MOVED}, 0},
+        {"the window widened, its page laid out anew", {GONE, WIDENED}, 0},
     };
     RECT placed;
     GetWindowRect(window, &placed);
@@ -154,15 +156,18 @@ TEST_F(PressElement, GoneIsTakenByTheSearchsAbsenceRule)
         virtual_time.on_wait = [&](uint64_t now) {
             size_t look = now - START < 1500 ? 0 : (size_t)(now - START - 1500) / 500;
             int seen = row.looks[look < row.looks.size() ? look : row.looks.size() - 1];
-            int moved = seen == MOVED ? 200 : 0;
-            SetWindowPos(window, nullptr, placed.left + moved, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            int moved = seen == MOVED || seen == WIDENED ? 200 : 0;
+            SetWindowPos(window, nullptr, placed.left + (seen == MOVED ? moved : 0), placed.top,
+                         placed.right - placed.left + (seen == WIDENED ? moved : 0), placed.bottom - placed.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
             d.nodes[play].rect = RECT{PLAY_RECT.left + moved, PLAY_RECT.top, PLAY_RECT.right + moved, PLAY_RECT.bottom};
             d.nodes[play].name = seen == GONE ? L"Launching" : L"Play";
             d.faults.element_from_handle = seen == NO_LOOK ? UIA_FAIL : UIA_OK;
         };
         EXPECT_EQ(row.pressed_at != 0, press(CONFIRM_MS)) << row.what;
         virtual_time.on_wait = nullptr;
-        SetWindowPos(window, nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(window, nullptr, placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
         d.nodes[play].rect = PLAY_RECT;
         d.nodes[play].name = L"Play";
         d.faults.element_from_handle = UIA_OK;
