@@ -65,8 +65,8 @@ static int scan_references(const UiScan* scan)
 }
 
 // References a release call cannot give back: they stay with the process
-// (Windows' client lets go of a provider that does not answer on its own),
-// counted, and no call that could wait for the launcher is made for them.
+// until it ends, counted, and no call that could wait for the launcher is
+// made for them.
 static void let_go_of_scan_without_call(UiScan* scan)
 {
     InterlockedExchangeAdd(&let_go_without_call, scan_references(scan));
