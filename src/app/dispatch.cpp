@@ -5,7 +5,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "app/option_words.h"
 #include "app/report.h"
 #include "app/settings.h"
 #include "diag/diagnosis.h"
@@ -40,46 +39,6 @@ static void become_dpi_aware()
     static_assert(sizeof set_context == sizeof found, "function pointer sizes differ");
     memcpy(&set_context, &found, sizeof found);
     set_context((HANDLE)(LONG_PTR)-4);  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
-}
-
-static void copy_setting(wchar_t* destination, const wchar_t* value)
-{
-    wcsncpy(destination, value, SETTING_TEXT_CAPACITY - 1);
-    destination[SETTING_TEXT_CAPACITY - 1] = 0;
-}
-
-void read_options(int argc, wchar_t** argv, CommandOptions* options)
-{
-    options->timeout_seconds = DEFAULT_TIMEOUT_SECONDS;
-    options->shot = nullptr;
-    options->diagnose = nullptr;
-    int words = 1;
-    for (int i = 2; i < argc; i += words) {
-        int kind = OPTION_NONE;
-        words = read_option_at(argc, argv, i, &kind);
-        const wchar_t* value = words == 2 ? argv[i + 1] : nullptr;
-        if (kind == OPTION_PROFILE)
-            copy_setting(profile_name, value);
-        else if (kind == OPTION_TIMEOUT)
-            options->timeout_seconds = _wtoi(value);
-        else if (kind == OPTION_SHOT)
-            options->shot = value;
-        else if (kind == OPTION_DIAGNOSE)
-            options->diagnose = value;
-        else if (kind == OPTION_FRONT)
-            copy_setting(front_title, value);
-        else if (kind == OPTION_HIDE)
-            hide_mode = 1;
-    }
-}
-
-int limit_timeout(int seconds)
-{
-    if (seconds > MAX_TIMEOUT_SECONDS)
-        seconds = MAX_TIMEOUT_SECONDS;
-    if (seconds <= 0)
-        seconds = 1;
-    return seconds;
 }
 
 // minimize, show and close wait for busy windows, all together until one
