@@ -9,6 +9,7 @@ here="$(cd "$(dirname "$0")" && pwd -P)"
 
 packages=(
   cmake make g++                      # the build, and the native sanitizer checks
+  clang-14 libclang-rt-14-dev llvm-14 # the native checks' libFuzzer targets, and their symbolizer
   mingw-w64 g++-mingw-w64-x86-64-posix mingw-w64-tools   # cross compiler, windres, widl
   libwine-dev                         # Wine's IDL files for the UI Automation headers
   wine wine64                         # runs the tool and the tests

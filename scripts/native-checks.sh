@@ -1,57 +1,80 @@
 #!/usr/bin/env bash
-# Builds the pure pixel-vision code and the kit's readers of players' files
-# (the page reader, the picture reader) natively with the address and
-# undefined-behaviour sanitizers, runs the vision checks on generated
-# pictures and a short fuzz of each reader (seed 1, a fixed number of inputs,
-# so that it covers the same inputs on every machine, however slow).
-#   scripts/native-checks.sh [BUILD_DIR]          (default build/native)
-#   scripts/native-checks.sh --long-fuzz [page|picture] [SEED [INPUTS]]
-#       the README's fuzz figures: both readers (or the one named), seed 1,
-#       1,000,000 inputs each
+# The native checks, with no Wine: the pure pixel-vision code built with g++
+# under the address and undefined-behaviour sanitizers and run on generated
+# pictures; then the libFuzzer targets (tests/native/fuzz, clang 14: every
+# reader of bytes that the tool or the kit did not write), each run over its
+# seeds (tests/native/corpus/TARGET) for a fixed number of inputs, seed 1, so
+# that every machine runs the same inputs, however slow.
+#   scripts/native-checks.sh [BUILD_DIR]       (default build/native; the targets in BUILD_DIR-fuzz)
+#   scripts/native-checks.sh --long-fuzz [TARGET] [SECONDS]
+#       each target (or the one named) for SECONDS (default 300), its corpus
+#       kept in BUILD_DIR-fuzz/long/TARGET from one long run to the next
+# Targets: page picture diagnosis names command_line. A crash, a sanitizer
+# report or a broken rule ends the run red and leaves the input in
+# BUILD_DIR-fuzz/artifacts/TARGET-crash-SHA1. Replay it with
+# `BUILD_DIR-fuzz/TARGET_fuzz FILE`; minimise it with
+# `BUILD_DIR-fuzz/TARGET_fuzz -minimize_crash=1 -runs=100000 -exact_artifact_path=FILE.min FILE`,
+# then mend the reader and put the input in its corpus folder.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
+targets=(page picture diagnosis names command_line)
+# The short run's inputs per target: each a few seconds on a loaded 2-core machine.
+declare -A short_runs=([page]=1000 [picture]=30000 [diagnosis]=10000 [names]=10000 [command_line]=40000)
 long=0
 if [ "${1:-}" = "--long-fuzz" ]; then
   long=1
-  which=both
-  if [ "${2:-}" = page ] || [ "${2:-}" = picture ]; then
-    which="$2"
+  seconds=300
+  if [ -n "${2:-}" ] && [ -n "${short_runs[$2]:-}" ]; then
+    targets=("$2")
     shift
   fi
-  seed="${2:-1}"
-  inputs="${3:-1000000}"
+  [ -z "${2:-}" ] || seconds="$2"
   set --
 fi
 build="${1:-$root/build/native}"
+fuzz_build="$build-fuzz"
 
-cmake -S "$root/tests/native" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ >/dev/null
-# Any sanitizer report ends the run with a failure; the fuzz saves the input
-# that caused it on the abort.
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:halt_on_error=1"
-export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:abort_on_error=1"
-# The fuzz's seeds: the corpus and players' dumps. `--only I` replays input I
-# with the same seed files. A smaller quarantine keeps its many short-lived
-# buffers in memory already mapped: about 1.5 times the inputs a second.
-fuzz_asan="$ASAN_OPTIONS:quarantine_size_mb=16"
-seeds=("$root"/kit/pages/*.page "$root"/tests/kit/replay/*.page "$root"/tests/soak/pages/*.page)
+# Any sanitizer report ends the input's run with a failure; libFuzzer saves it.
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export ASAN_OPTIONS="detect_leaks=1:quarantine_size_mb=16"
+symbolizer="$(command -v llvm-symbolizer-14 || true)"
+[ -z "$symbolizer" ] || export ASAN_SYMBOLIZER_PATH="$symbolizer"
 
-if [ "$long" = 1 ]; then
-  cmake --build "$build" -j2 --target page_fuzz picture_fuzz
-  if [ "$which" != picture ]; then
-    ASAN_OPTIONS="$fuzz_asan" "$build/page_fuzz" --seed "$seed" --inputs "$inputs" --save "$build/page-fuzz-failure.page" "${seeds[@]}"
-  fi
-  if [ "$which" != page ]; then
-    ASAN_OPTIONS="$fuzz_asan" "$build/picture_fuzz" --seed "$seed" --inputs "$inputs" --save "$build/picture-fuzz-failure.bmp" \
-      --scratch "$build/picture-fuzz-scratch.bmp"
-  fi
-  exit 0
+cmake -S "$root/tests/native/fuzz" -B "$fuzz_build" -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+if [ "$long" = 0 ]; then
+  cmake -S "$root/tests/native" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ >/dev/null
+  cmake --build "$build" -j2 --target vision_native_checks
+  "$build/vision_native_checks" --gtest_brief=1
 fi
-cmake --build "$build" -j2 --target vision_native_checks page_fuzz picture_fuzz
-"$build/vision_native_checks" --gtest_brief=1
-# The short fuzz: about 5 s and 3 s on a loaded 2-core machine.
-short_page_inputs=2500
-short_picture_inputs=75000
-ASAN_OPTIONS="$fuzz_asan" "$build/page_fuzz" --seed 1 --inputs "$short_page_inputs" --save "$build/page-fuzz-failure.page" "${seeds[@]}"
-ASAN_OPTIONS="$fuzz_asan" "$build/picture_fuzz" --seed 1 --inputs "$short_picture_inputs" --save "$build/picture-fuzz-failure.bmp" \
-  --scratch "$build/picture-fuzz-scratch.bmp"
+cmake --build "$fuzz_build" -j2 --target "${targets[@]/%/_fuzz}"
+
+# Runs TARGET with libFuzzer's OPTIONS over the corpus folder CORPUS (new
+# inputs go there) and the tree's seeds; prints the run's last line, or the
+# end of its log when it failed.
+fuzz() {
+  local target="$1" corpus="$2" log="$fuzz_build/logs/$1.log"
+  shift 2
+  mkdir -p "$corpus" "$fuzz_build/artifacts" "$fuzz_build/logs"
+  if "$fuzz_build/${target}_fuzz" "$@" -seed=1 -max_len=8192 -artifact_prefix="$fuzz_build/artifacts/$target-" \
+    "$corpus" "$root/tests/native/corpus/$target" >"$log" 2>&1; then
+    echo "$target fuzz: $(grep -a -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1 | tr -s '\t ' ' ')," \
+      "$(grep -a -o -E 'in [0-9]+ second' "$log" | tail -n 1)s"
+  else
+    tail -n 40 "$log" >&2
+    echo "$target fuzz: FAILED, the input is in $fuzz_build/artifacts (log: $log)" >&2
+    return 1
+  fi
+}
+
+status=0
+for target in "${targets[@]}"; do
+  if [ "$long" = 1 ]; then
+    fuzz "$target" "$fuzz_build/long/$target" -max_total_time="$seconds" -print_final_stats=1 || status=1
+  else
+    # From the seeds alone each time: the same inputs on every machine.
+    rm -rf "$fuzz_build/short/$target" "$fuzz_build/artifacts/$target-"*
+    fuzz "$target" "$fuzz_build/short/$target" -runs="${short_runs[$target]}" || status=1
+  fi
+done
+exit $status
