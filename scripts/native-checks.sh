@@ -30,6 +30,10 @@ if [ "${1:-}" = "--long-fuzz" ]; then
     shift
   fi
   [ -z "${2:-}" ] || seconds="$2"
+  if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then
+    echo "usage: scripts/native-checks.sh --long-fuzz [page|picture|diagnosis|names|command_line] [SECONDS]" >&2
+    exit 64
+  fi
   set --
 fi
 build="${1:-$root/build/native}"
