@@ -67,8 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const std::string& line : run)
         if (is_claim(line) || !outcome_lines({line}).empty())
             player.lines.push_back(line);
-    // The text form splits at ';' and trims each line: a line it cannot
-    // carry (a pop-up's name with either) is left out of the checks below.
+    // The text form splits at ';' and trims each line: an outcome with a
+    // line it cannot carry (a pop-up's name with either) skips the checks
+    // below, which it would fail (docs/benchmarks.md, "Fuzzing").
     int carried = !player.lines.empty();
     for (const std::string& line : player.lines)
         carried &= line.find(';') == std::string::npos && line.find_first_of(" \t\r") != 0 &&
