@@ -62,10 +62,12 @@ int is_outcome_line(const std::string& line)
 }
 
 // A line that claims something of the launcher beyond the outcome lines: a
-// pop-up closed or suspected, a press confirmed, a press that failed.
+// pop-up closed or suspected, a press confirmed, a press that failed, a
+// state of the player's machine.
 int is_claim_line(const std::string& line)
 {
-    return starts_with(line, "POPUP") || starts_with(line, "PRESSED ") || line == "STUCK";
+    return starts_with(line, "POPUP") || starts_with(line, "PRESSED ") || line == "STUCK" ||
+           starts_with(line, "STATE ");
 }
 
 // 1 when `wanted` come in `lines` in this order, each as a whole line.
@@ -219,7 +221,8 @@ RunVerdict judge_run(const StatedOutcome& stated, const std::vector<std::string>
             if (!starts_with(found, "FOUND ") || blank == std::string::npos || found.substr(blank + 1) != place)
                 continue;
             for (const std::string& line : lines)
-                if ((starts_with(line, "POPUP") && !holds(stated.lines, line)) || line == "STUCK") {
+                if (((starts_with(line, "POPUP") || starts_with(line, "STATE ")) && !holds(stated.lines, line)) ||
+                    line == "STUCK") {
                     *why += ": \"" + line + "\" is stated nowhere";
                     return RUN_WRONG;
                 }

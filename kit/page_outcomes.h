@@ -66,7 +66,7 @@ enum RunVerdict {
     // verdict the page supports. Either it ends NOTFOUND (exit 2, or 3 after
     // a LOGIN it printed) after a beginning of the stated outcome lines with
     // no FOUND in it, and prints nothing the statement does not (no POPUP,
-    // PRESSED or STUCK line it lacks); or, where the page states a FOUND, the
+    // PRESSED, STUCK or STATE line it lacks); or, where the page states a FOUND, the
     // run's end found Play at the same place in a last picture
     // ("FOUND pixels", exit 0; a press then goes by the picture's methods
     // and may not end STUCK).

@@ -11,6 +11,8 @@
 #include "uia/launcher_ui.h"
 #include "windows/discovery.h"
 #include "windows/java_watch.h"
+#include "windows/machine_now.h"
+#include "windows/machine_state.h"
 #include "windows/window_handling.h"
 
 enum {
@@ -23,6 +25,14 @@ enum {
     WATCH_MS = 12000,
     WATCH_POLL_MS = 600,
     MAX_REPRESSES = 2,
+    // A press against a launcher that runs with more rights than the tool
+    // ends this long after its window was first seen, unless Play was found
+    // sooner: nothing but UI Automation's actions can reach it, and on
+    // Windows they cannot either.
+    ABOVE_TOOL_END_MS = 10000,
+    // A process snapshot: how often the search looks for a launcher running
+    // with its windows hidden while no window shows.
+    HIDDEN_LOOK_MS = 400,
 };
 
 static void release_target(HWND window, PlayTarget* target)
@@ -80,7 +90,9 @@ static void watch_after_press(HWND window, LocateState* state)
             release_target(window, &target);
             return;
         }
-        if (state->popup_closes != popups_before || state->escape_count != escapes_before)
+        // Only what the tool itself cleared (a launcher above it it leaves alone).
+        if ((state->popup_closes != popups_before || state->escape_count != escapes_before) &&
+            !launcher_above_tool(window))
             pending = 1;
         if (word && pending && represses < MAX_REPRESSES) {
             represses++;
@@ -96,11 +108,23 @@ static void watch_after_press(HWND window, LocateState* state)
 
 static void bring_front_window()
 {
-    if (front_title[0] == 0)
+    // Not over a full-screen program, nor with the player away.
+    if (front_title[0] == 0 || foreground_off_limits())
         return;
     HWND front = FindWindowW(nullptr, front_title);
     if (front)
         bring_to_front(front);
+}
+
+// The run ends without a confirmed press: the windows shown again first,
+// then the diagnosis (its picture with them shown), then STUCK.
+static int end_stuck(HWND window)
+{
+    if (hide_mode)
+        restore_windows(window);
+    write_diagnosis("STUCK", 4);
+    report("STUCK");
+    return 4;
 }
 
 // Reports the target and, in press, presses it and watches for the game.
@@ -122,34 +146,62 @@ static int press_found(HWND window, LocateState* state, const char* word, PlayTa
     // The press has its own end; the search's no longer ends it.
     int pressed = find_only ? 1 : press_target(window, target, state, current_tick() + PRESS_MS);
     release_target(window, target);
-    if (!pressed) {
-        if (hide_mode)
-            restore_windows(window);
-        // The picture is taken with the windows shown again.
-        write_diagnosis("STUCK", 4);
-        report("STUCK");
-        return 4;
-    }
+    if (!pressed)
+        return end_stuck(window);
     if (!find_only)
         watch_after_press(window, state);
     bring_front_window();
     return 0;
 }
 
+// With no window shown: a launcher process whose windows are all hidden is
+// named (once, within the first pass), and the search waits on for one to
+// show.
+static void look_for_hidden_launcher(uint64_t* next_look)
+{
+    uint64_t now = current_tick();
+    if (machine_now.launcher_hidden || now < *next_look)
+        return;
+    *next_look = now + HIDDEN_LOOK_MS;
+    if (machine.hidden_launcher() != 0) {
+        machine_now.launcher_hidden = 1;
+        name_machine_states();
+    }
+}
+
+// A press against a launcher above the tool ends by this tick (0: none):
+// its window's first sight plus ABOVE_TOOL_END_MS, the run's deadline at
+// the latest. Calls into its UI end by then too.
+static uint64_t above_tool_end(HWND window, uint64_t deadline)
+{
+    uint64_t end = 0;
+    if (!find_only && launcher_above_tool(window)) {
+        end = current_tick() + ABOVE_TOOL_END_MS;
+        if (end > deadline)
+            end = deadline;
+    }
+    ui_route.call_deadline = end ? end : deadline;
+    ui_route.run_end = ui_route.call_deadline;
+    return end;
+}
+
 int run_press(int timeout_seconds)
 {
     uint64_t deadline = current_tick() + (uint64_t)timeout_seconds * 1000u;
     start_ui_route(deadline);
+    start_machine_now();
     LocateState state;
     memset(&state, 0, sizeof state);
     record_java_baseline();
 
     HWND previous = nullptr;
     int waiting_reported = 0;
+    uint64_t next_hidden_look = 0;
+    uint64_t elevated_end = 0;
     // The window went away for a poll or more: when it shows again, what the
     // passes saw of it before no longer holds.
     int window_missed = 0;
-    while (current_tick() < deadline) {
+    while (current_tick() < deadline && !(elevated_end && current_tick() >= elevated_end)) {
         LauncherWindows found;
         HWND window = find_launcher_windows(&found);
         if (!window) {
@@ -157,27 +209,36 @@ int run_press(int timeout_seconds)
                 report("WAITING window");
             waiting_reported = 1;
             window_missed = 1;
+            look_for_hidden_launcher(&next_hidden_look);
             wait_ms(hide_mode ? NO_WINDOW_POLL_HIDDEN_MS : NO_WINDOW_POLL_MS);
             continue;
         }
+        read_machine_now(window);
         if (hide_mode) {
+            // Never a launcher above the tool: Windows refuses the tool the
+            // style back, and it would stay invisible.
             for (int i = 0; i < found.count && i < MAX_LAUNCHER_WINDOWS; i++)
-                hide_window(found.windows[i]);
+                if (!launcher_above_tool(found.windows[i]))
+                    hide_window(found.windows[i]);
         }
         if (IsIconic(window) && window_answers(window)) {
             show_window_by(window, SW_SHOWNOACTIVATE, current_tick() + ANSWER_TIMEOUT_MS);
             wait_ms(RESTORED_WAIT_MS);
         }
-        if (window != previous)
+        if (window != previous) {
             report_window(window);
+            elevated_end = above_tool_end(window, deadline);
+        }
         if (window != previous || window_missed)
             start_locate_window(&state, current_tick());
         window_missed = 0;
         previous = window;
+        name_machine_states();
 
         PlayTarget target;
         int handled = 0;
         const char* word = locate_play(window, &state, &target, &handled);
+        name_machine_states();
         if (word)
             return press_found(window, &state, word, &target);
         // A scan cut short by the run's end, and no Play in a last picture.
@@ -187,7 +248,7 @@ int run_press(int timeout_seconds)
             wait_ms(ACTED_POLL_MS);
         else
             wait_ms(hide_mode ? NO_TARGET_POLL_HIDDEN_MS : NO_TARGET_POLL_MS);
-        if (current_tick() >= deadline && IsWindow(window)) {
+        if (current_tick() >= deadline && IsWindow(window) && !elevated_end) {
             // The time is up between passes: one last picture, as when the
             // run's end cuts a scan short.
             word = locate_last_look(window, &state, &target);
@@ -196,6 +257,10 @@ int run_press(int timeout_seconds)
         }
     }
 
+    // A launcher above the tool, and no Play in time: the launcher is there,
+    // and only the player can press it.
+    if (elevated_end && current_tick() >= elevated_end)
+        return end_stuck(previous);
     // Showing the windows again shares its wait with what the run's end
     // took past the time-out (a cut scan, a last picture): the run ends
     // within one such wait of its time-out.

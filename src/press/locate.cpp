@@ -12,6 +12,7 @@
 #include "vision/capture.h"
 #include "vision/comparisons.h"
 #include "vision/green_button.h"
+#include "windows/machine_now.h"
 #include "windows/window_handling.h"
 
 // Waits, all in milliseconds of the tick count; each is passed only when the
@@ -78,6 +79,14 @@ void forget_page(LocateState* state, unsigned long long now)
     state->login_seen = 0;
 }
 
+// In find, and against a launcher that runs with more rights than the tool
+// (Windows drops what the tool posts or sends it), the pass acts on
+// nothing: no pop-up, tab, entry or Escape.
+static int hands_off(HWND window)
+{
+    return find_only || launcher_above_tool(window);
+}
+
 static RECT from_rect(Rect r)
 {
     RECT out = {r.left, r.top, r.right, r.bottom};
@@ -112,8 +121,8 @@ static void close_store_popup(HWND window, const UiScan* scan)
             return;
         }
     }
-    send_escape(window);
-    report("POPUP closed with Escape");
+    if (send_escape(window))
+        report("POPUP closed with Escape");
 }
 
 static void report_not_selected(LocateState* state)
@@ -178,17 +187,23 @@ static int try_pixel_fallback(HWND window, LocateState* state, const UiScan* sca
     // Play with another profile (LOGIN tells the caller), and an Escape
     // would throw the player's sign-in away.
     int sign_in = scan->login_count != 0 || state->login_seen;
-    if (look == LOOK_UNMARKED && !sign_in) {
+    // In high contrast the page's colours are the system's: a button
+    // without the marker, or no green at all, tells nothing.
+    int colours_tell = !machine_now.high_contrast;
+    if (look == LOOK_UNMARKED && !sign_in && colours_tell) {
         report_not_selected(state);
-    } else if (look == LOOK_NO_BUTTON && !find_only && current_tick() - state->first_seen > ESCAPE_AFTER_MS &&
+    } else if (look == LOOK_NO_BUTTON && colours_tell && !hands_off(window) &&
+               current_tick() - state->first_seen > ESCAPE_AFTER_MS &&
                current_tick() - state->last_escape > ESCAPE_SPACING_MS &&
                state->escape_count <= MAX_ESCAPES_BEFORE && !sign_in) {
-        send_escape(window);
+        // A refused Escape counts against the limits all the same.
         state->escape_count++;
         state->last_escape = current_tick();
-        report("POPUP? Escape");
-        // What the looks saw was the page before the Escape.
-        forget_looks(state);
+        if (send_escape(window)) {
+            report("POPUP? Escape");
+            // What the looks saw was the page before the Escape.
+            forget_looks(state);
+        }
     }
     return look == LOOK_PLAY;
 }
@@ -276,7 +291,7 @@ static const char* decide_on_play(HWND window, LocateState* state, const UiScan*
     } else if (scan->profile_count >= 1 && scan->play_tab.element && !state->tab_tried) {
         // Acting on the page makes a new page: the looks start again after.
         state->tab_tried = 1;
-        if (!find_only) {
+        if (!hands_off(window)) {
             try_play_tab(window, &scan->play_tab);
             forget_looks(state);
         }
@@ -284,7 +299,7 @@ static const char* decide_on_play(HWND window, LocateState* state, const UiScan*
         return nullptr;
     } else if (scan->profile_count == 0 && scan->java_tab.element && !state->java_tried) {
         state->java_tried = 1;
-        if (!find_only) {
+        if (!hands_off(window)) {
             try_java_entry(window, &scan->java_tab);
             forget_looks(state);
         }
@@ -301,7 +316,7 @@ static const char* decide_on_play(HWND window, LocateState* state, const UiScan*
             return nullptr;
         if (confirm_candidate(window, scan->plays[chosen].rect))
             word = "uia+icon";
-        else
+        else if (!machine_now.high_contrast)  // the marker's absence tells nothing then
             report_not_selected(state);
     }
     if (!word)
@@ -375,7 +390,7 @@ const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int
         state->absence.passes_without_look = 0;
         state->unread_scans = 0;
         state->popup_closes++;
-        if (!find_only) {
+        if (!hands_off(window)) {
             close_store_popup(window, &scan);
             forget_looks(state);
         }

@@ -73,7 +73,9 @@ void start_locate_window(LocateState* state, unsigned long long now);
 void forget_page(LocateState* state, unsigned long long now);
 
 // "uia", "pixels" or "uia+icon" with a target, else null; *handled = 1 when
-// the pass acted (or in find would have acted) on a pop-up or a tab.
+// the pass acted (or in find, or against a launcher above the tool, would
+// have acted) on a pop-up or a tab. In high contrast (machine_now.h) no
+// verdict rests on the picture's colours: no NOT_SELECTED, no POPUP? Escape.
 const char* locate_play(HWND window, LocateState* state, PlayTarget* target, int* handled);
 // The run's end: one last picture, for Play beside the marker only
 // ("pixels"), however few looks the run had; nothing that needs an absence,

@@ -12,6 +12,7 @@
 #include "windows/coordinates.h"
 #include "windows/input_calls.h"
 #include "windows/java_watch.h"
+#include "windows/machine_now.h"
 #include "windows/window_handling.h"
 
 enum {
@@ -207,8 +208,8 @@ static int send_click_at(POINT p)
 
 // A real click at p, only with the cursor read back there and the launcher
 // itself under it, and only on a window that still answers (unhiding it
-// would wait for it). 1 when the whole click went out; the cursor is put
-// back either way.
+// would wait for it) and that Windows let come to the front. 1 when the
+// whole click went out; the cursor is put back either way.
 static int real_click(HWND window, POINT p)
 {
     if (!window_answers(window))
@@ -216,7 +217,12 @@ static int real_click(HWND window, POINT p)
     int was_hidden = GetPropW(window, HIDDEN_PROPERTY) != nullptr;
     if (was_hidden)
         unhide_window(window);
-    bring_to_front(window);
+    if (try_bring_to_front(window) == FRONT_REFUSED) {
+        machine_now.foreground_refused = 1;
+        if (was_hidden)
+            hide_window(window);
+        return 0;
+    }
     wait_ms(FRONT_WAIT_MS);
     int clicked = 0;
     POINT saved = {0, 0};
@@ -301,6 +307,17 @@ static int carry_out(int method, HWND window, const PlayTarget* target, const Pr
     return real_click(window, aim_point(window, frame)) ? ACTION_DONE : ACTION_REFUSED;
 }
 
+// What the player's machine leaves of a method now (machine_now.h): a
+// launcher above the tool takes neither posted messages nor input, only UI
+// Automation's actions, whose refusal costs nothing; a real click needs the
+// screen.
+static int method_open(int method, HWND window)
+{
+    if (launcher_above_tool(window))
+        return method == METHOD_INVOKE || method == METHOD_LEGACY;
+    return method != METHOD_CLICK || !screen_off_limits();
+}
+
 int press_target(HWND window, const PlayTarget* target, LocateState* state, unsigned long long end)
 {
     PressFrame frame;
@@ -326,6 +343,11 @@ int press_target(HWND window, const PlayTarget* target, LocateState* state, unsi
         }
         if (current_tick() >= end)
             break;
+        if (IsWindow(window))
+            read_machine_now(window);
+        name_machine_states();
+        if (!method_open(method, window))
+            continue;
         report("TRY %s", METHOD_WORDS[method]);
         int done = carry_out(method, window, target, &frame, end, &pending);
         if (done == ACTION_PENDING)
@@ -335,6 +357,7 @@ int press_target(HWND window, const PlayTarget* target, LocateState* state, unsi
     }
     let_go_of_action(&pending);
     ui_route.press_looks = 0;
+    name_machine_states();  // a foreground refused to the last method
     // The page after a press is a new one.
     if (state)
         forget_page(state, current_tick());

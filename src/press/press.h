@@ -16,7 +16,8 @@ enum {
 };
 
 // Presses the target by the first method the launcher confirms, in the
-// window's client coordinates as the press found it. An action that overran
+// window's client coordinates as the press found it, by the methods the
+// player's machine leaves open (machine_now.h, read before each method). An action that overran
 // is pending and is never pressed over: the next method first waits for it.
 // No method is begun and no confirmation goes on past `end` (a tick); a look
 // in progress then ends within a call's least time. Afterwards what `state`

@@ -6,6 +6,7 @@
 #include "uia/actions.h"
 #include "uia/enumerate.h"
 #include "windows/launcher_call.h"
+#include "windows/machine_now.h"
 #include "windows/window_handling.h"
 
 enum UiCallKind { UI_SCAN, UI_ACTIVATE, UI_SELECT, UI_RELEASE_SCAN, UI_RELEASE_ELEMENT };
@@ -95,6 +96,15 @@ static void discard_ui_call(LauncherCall* head)
     release_scan(&call->scan);  // a scan that ended late, on its worker; a scan not begun holds nothing
 }
 
+// A launcher that runs with more rights than the tool: Windows keeps its UI
+// from the tool, and may refuse the probe too, which would not mean the
+// launcher stopped. A call into its UI that overran closes the route for the
+// run, unprobed.
+static int window_kept_from_tool(HWND window)
+{
+    return window && launcher_above_tool(window);
+}
+
 static uint32_t ui_call_limit(int kind)
 {
     uint64_t now = current_tick();
@@ -151,7 +161,7 @@ static int await_ui_call(UiCall* call, uint32_t limit_ms, int give_up_on_overrun
     int hung = window && IsWindow(window) && IsHungAppWindow(window);
     if (ui_route.run_end != 0 && current_tick() > ui_route.run_end && !hung)
         ui_route.run_ended = 1;
-    else if (hung || !window_answers(window))
+    else if (hung || window_kept_from_tool(window) || !window_answers(window))
         ui_route.given_up = 1;
     return result;
 }
@@ -164,7 +174,8 @@ static void try_route_again(HWND window)
 {
     if (!automation || !ui_route.given_up || ui_route.run_ended || !window)
         return;
-    if (call_blocked_in(window) || IsHungAppWindow(window) || !window_answers(window))
+    if (call_blocked_in(window) || IsHungAppWindow(window) || window_kept_from_tool(window) ||
+        !window_answers(window))
         return;
     ui_route.given_up = 0;
 }

@@ -9,6 +9,7 @@
 #include "press/clock.h"
 #include "windows/coordinates.h"
 #include "windows/launcher_call.h"
+#include "windows/machine_now.h"
 #include "windows/window_handling.h"
 
 // PrintWindow flags; older SDK headers lack the second.
@@ -156,11 +157,19 @@ static int client_area_shows_alone(HWND window, const Capture* view)
 // 1 when the window is in front, shows alone, and its client area was
 // copied from the screen. Another window's pixels must never pass for the
 // launcher's, so nothing is copied unless the window is the foreground
-// window and nothing else shows over it.
+// window and nothing else shows over it. Nor is the screen taken from a
+// player who is away or busy with a full-screen program, or a window on
+// another virtual desktop copied (that would pull the player there); and a
+// foreground Windows refused is not waited for.
 static int copied_from_screen(HWND window, HDC window_dc, const Canvas* canvas)
 {
+    if (screen_off_limits())
+        return 0;
     if (GetForegroundWindow() != window) {
-        bring_to_front(window);
+        if (try_bring_to_front(window) == FRONT_REFUSED) {
+            machine_now.foreground_refused = 1;
+            return 0;
+        }
         wait_ms(SCREEN_COPY_WAIT_MS);
     }
     if (GetForegroundWindow() != window || !client_area_shows_alone(window, &canvas->view))

@@ -65,6 +65,9 @@ struct MachineQueries {
     int (*high_contrast)();
     // SetForegroundWindow: non-zero when Windows granted the foreground.
     BOOL(WINAPI* set_foreground)(HWND window);
+    // The id of a launcher process running with none of its windows shown,
+    // or 0 (hidden_launcher.h).
+    DWORD (*hidden_launcher)();
 };
 
 extern MachineQueries machine;

@@ -8,6 +8,8 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "windows/hidden_launcher.h"
+
 enum {
     DWM_CLOAKED_ATTRIBUTE = 14,      // DWMWA_CLOAKED
     SESSION_CONNECT_STATE = 8,       // WTSConnectState
@@ -202,9 +204,11 @@ static int system_high_contrast()
 const MachineQueries SYSTEM_QUERIES = {
     system_launcher_elevation, system_window_cloaked, system_session_presence,
     system_player_activity,    system_high_contrast,  SetForegroundWindow,
+    hidden_launcher_process,
 };
 
 MachineQueries machine = {
     system_launcher_elevation, system_window_cloaked, system_session_presence,
     system_player_activity,    system_high_contrast,  SetForegroundWindow,
+    hidden_launcher_process,
 };

@@ -4,7 +4,9 @@
 #include "app/settings.h"
 #include "press/clock.h"
 #include "windows/discovery.h"
+#include "windows/input_calls.h"
 #include "windows/launcher_call.h"
+#include "windows/machine_now.h"
 #include "windows/machine_state.h"
 
 // Calls that wait for the window's thread (style changes, showing, the
@@ -17,7 +19,7 @@ struct WindowCall {
     int kind;
     HWND window;
     LONG_PTR value;  // the ex-style, or the show command
-    int result;      // what the call gave: for BRING_FORWARD, 1 in front
+    int result;      // what the call gave: for BRING_FORWARD, a FrontResult
 };
 
 enum {
@@ -58,12 +60,13 @@ static BOOL take_foreground(HWND window)
     return granted;
 }
 
-// 1 when the window is the foreground window afterwards. Refused, the window
-// is left as it was: neither restored nor raised over the player's program.
+// FRONT_TAKEN when the window is the foreground window afterwards. Refused,
+// the window is left as it was: neither restored nor raised over the
+// player's program.
 static int bring_forward_now(HWND window)
 {
     if (GetForegroundWindow() != window && !take_foreground(window))
-        return 0;
+        return FRONT_REFUSED;
     // Calls that wait for the launcher's thread come after the switch, while
     // this thread shares nobody's input: a launcher that stops in one of
     // them must not hold the player's foreground program with it.
@@ -74,7 +77,7 @@ static int bring_forward_now(HWND window)
     for (int waited = 0; GetForegroundWindow() != window && waited < FOREGROUND_SETTLE_MS;
          waited += FOREGROUND_SLICE_MS)
         Sleep(FOREGROUND_SLICE_MS);
-    return GetForegroundWindow() == window;
+    return GetForegroundWindow() == window ? FRONT_TAKEN : FRONT_NOT_TAKEN;
 }
 
 static void run_window_call(LauncherCall* head)
@@ -267,22 +270,42 @@ int show_windows_again(const HWND* windows, int count, ULONGLONG deadline)
     return shown;
 }
 
-int bring_to_front_by(HWND window, ULONGLONG deadline)
+static int bring_forward_by(HWND window, ULONGLONG deadline)
 {
     if (await_window(window, deadline) != WINDOW_ANSWERED)
-        return 0;
-    int in_front = 0;
-    return call_window_for(BRING_FORWARD, window, 0, deadline, &in_front) && in_front;
+        return FRONT_NOT_TAKEN;
+    int front = FRONT_NOT_TAKEN;
+    return call_window_for(BRING_FORWARD, window, 0, deadline, &front) ? front : FRONT_NOT_TAKEN;
+}
+
+int bring_to_front_by(HWND window, ULONGLONG deadline)
+{
+    return bring_forward_by(window, deadline) == FRONT_TAKEN;
+}
+
+int try_bring_to_front(HWND window)
+{
+    return bring_forward_by(window, current_tick() + ANSWER_TIMEOUT_MS);
 }
 
 int bring_to_front(HWND window)
 {
-    return bring_to_front_by(window, current_tick() + ANSWER_TIMEOUT_MS);
+    return try_bring_to_front(window) == FRONT_TAKEN;
 }
 
-void send_escape(HWND window)
+// Both keys, down then up; 1 when both posts went through.
+static int post_escape(HWND window)
 {
-    if (GetForegroundWindow() == window) {
+    return input_calls.post_message(window, WM_KEYDOWN, VK_ESCAPE, 0x00010001) &&
+           input_calls.post_message(window, WM_KEYUP, VK_ESCAPE, (LPARAM)0xC0010001u);
+}
+
+int send_escape(HWND window)
+{
+    // A real key goes to whatever has the keyboard: only to the launcher in
+    // front, and never while the player is away (only the input desktop
+    // takes keys) or busy with a full-screen program.
+    if (GetForegroundWindow() == window && !screen_off_limits()) {
         INPUT keys[2];
         ZeroMemory(keys, sizeof keys);
         keys[0].type = INPUT_KEYBOARD;
@@ -290,17 +313,14 @@ void send_escape(HWND window)
         keys[1].type = INPUT_KEYBOARD;
         keys[1].ki.wVk = VK_ESCAPE;
         keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-        SendInput(2, keys, sizeof(INPUT));
-        return;
+        return input_calls.send_input(2, keys, sizeof(INPUT)) == 2;
     }
     // The launcher's page takes keys in its Chromium render widget.
     HWND page = FindWindowExW(window, nullptr, L"Chrome_RenderWidgetHostHWND", nullptr);
-    PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-    PostMessageW(window, WM_KEYUP, VK_ESCAPE, (LPARAM)0xC0010001u);
-    if (page) {
-        PostMessageW(page, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-        PostMessageW(page, WM_KEYUP, VK_ESCAPE, (LPARAM)0xC0010001u);
-    }
+    int sent = post_escape(window);
+    if (page)
+        post_escape(page);
+    return sent;
 }
 
 int window_gone(HWND window)
@@ -325,7 +345,9 @@ void restore_windows_by(HWND window, ULONGLONG deadline)
             listed |= found.windows[i] == window;
         if (!listed)
             show_windows_again(&window, 1, deadline);
-        bring_to_front_by(window, deadline);
+        // Not onto another virtual desktop, nor over a player away or busy.
+        if (!screen_off_limits())
+            bring_to_front_by(window, deadline);
     }
     hide_mode = 0;
 }

@@ -68,16 +68,25 @@ int show_windows_again(const HWND* windows, int count, ULONGLONG deadline);
 // The tool's thread shares the foreground thread's input state only for the
 // switch itself, never across a call that waits for the launcher.
 int bring_to_front_by(HWND window, ULONGLONG deadline);
-// The same with a short wait (ANSWER_TIMEOUT_MS): for captures and clicks.
+// The same with a short wait (ANSWER_TIMEOUT_MS).
 int bring_to_front(HWND window);
-void send_escape(HWND window);
+// What bringing forward with the short wait gave: FRONT_REFUSED when Windows
+// refused the foreground (it then was not asked to restore or raise the
+// window), for captures and clicks, which must not go on then.
+enum FrontResult { FRONT_NOT_TAKEN = 0, FRONT_TAKEN = 1, FRONT_REFUSED = 2 };
+int try_bring_to_front(HWND window);
+// Escape to a pop-up: a real key when the window is in front and the screen
+// is the tool's to use (machine_now.h), else posted to the window and its
+// page. 1 when SendInput took both keys, or both posts to the window went
+// through (input_calls.h); 0 when Windows refused them.
+int send_escape(HWND window);
 // ShowWindow under a deadline (a passed one still allows ANSWER_TIMEOUT_MS): 1
 // when the call ended, 0 when the window's thread kept it.
 int show_window_by(HWND window, int command, ULONGLONG deadline);
 // 1 when the window no longer exists, is not visible or is minimised.
 int window_gone(HWND window);
 // Unhides every launcher window (and brings `window` forward when it is
-// still one), then ends hide mode. `window` may be null. Busy windows are
+// still one and the screen is the tool's to use), then ends hide mode. `window` may be null. Busy windows are
 // waited for, all together until `deadline`: the call ends by then plus a
 // LATE_PROBE_MS per window left, plus any stall of a window that answered
 // just before its style was set.

@@ -10,6 +10,8 @@
 #include "press/clock.h"
 #include "support/child_process.h"
 #include "uia/normalize.h"
+#include "windows/machine_now.h"
+#include "windows/machine_state.h"
 
 VirtualTime virtual_time;
 std::vector<std::string> reported;
@@ -165,11 +167,64 @@ static void collect_report(const char* line)
     reported_at.push_back(virtual_time.now);
 }
 
+int pinned_machine = PINNED_PLAIN;
+
+static int pinned_elevation(DWORD)
+{
+    return pinned_machine == PINNED_ELEVATED ? ELEVATION_ABOVE : ELEVATION_NOT_ABOVE;
+}
+
+static int pinned_cloaked(HWND)
+{
+    return pinned_machine == PINNED_CLOAKED;
+}
+
+static int pinned_presence()
+{
+    return pinned_machine == PINNED_AWAY ? SESSION_AWAY : SESSION_PRESENT;
+}
+
+static int pinned_activity()
+{
+    switch (pinned_machine) {
+    case PINNED_FULL_SCREEN:
+        return ACTIVITY_FULL_SCREEN;
+    case PINNED_BUSY:
+        return ACTIVITY_BUSY;
+    case PINNED_PRESENTATION:
+        return ACTIVITY_PRESENTATION;
+    }
+    return ACTIVITY_FREE;
+}
+
+static int pinned_high_contrast()
+{
+    return pinned_machine == PINNED_HIGH_CONTRAST;
+}
+
+static BOOL WINAPI pinned_set_foreground(HWND window)
+{
+    return pinned_machine != PINNED_FOREGROUND_REFUSED && SetForegroundWindow(window);
+}
+
+static DWORD pinned_hidden_launcher()
+{
+    return pinned_machine == PINNED_LAUNCHER_HIDDEN ? GetCurrentProcessId() : 0;
+}
+
+static const MachineQueries PINNED_QUERIES = {
+    pinned_elevation,     pinned_cloaked,        pinned_presence,       pinned_activity,
+    pinned_high_contrast, pinned_set_foreground, pinned_hidden_launcher,
+};
+
 static TickSource saved_tick_source;
 static Sleeper saved_sleeper;
 
 void install_virtual_time(uint64_t start)
 {
+    pinned_machine = PINNED_PLAIN;
+    machine = PINNED_QUERIES;
+    start_machine_now();
     drop_late_calls();
     virtual_time = VirtualTime();
     virtual_time.now = start;
@@ -194,6 +249,8 @@ void remove_virtual_time()
     report_hook = nullptr;
     virtual_time.on_wait = nullptr;
     virtual_time.on_tick = nullptr;
+    machine = SYSTEM_QUERIES;
+    start_machine_now();
 }
 
 uint64_t total_waited()

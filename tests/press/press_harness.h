@@ -29,7 +29,25 @@ extern VirtualTime virtual_time;
 extern std::vector<std::string> reported;
 extern std::vector<uint64_t> reported_at;  // virtual time of each line
 
-// Swaps in the virtual clock (starting at `start`) and the report collector.
+// What the pinned system answers say (machine_state.h): one state of the
+// player's machine, or none. A test may change it mid-run.
+enum PinnedMachine {
+    PINNED_PLAIN,
+    PINNED_ELEVATED,            // the launcher runs above the tool
+    PINNED_CLOAKED,
+    PINNED_AWAY,                // the session not present
+    PINNED_FULL_SCREEN,
+    PINNED_BUSY,
+    PINNED_PRESENTATION,
+    PINNED_FOREGROUND_REFUSED,  // SetForegroundWindow refused, and nothing done
+    PINNED_HIGH_CONTRAST,
+    PINNED_LAUNCHER_HIDDEN,     // a launcher process (this one's id) with its windows hidden
+};
+extern int pinned_machine;
+
+// Swaps in the virtual clock (starting at `start`), the report collector and
+// plain answers of the system (`machine`, saying pinned_machine, which it
+// sets to PINNED_PLAIN), and starts a run's machine_now.
 void install_virtual_time(uint64_t start);
 // Passes virtual time up to `when`, running the late calls that come due.
 void pass_virtual_time_to(uint64_t when);
@@ -57,7 +75,7 @@ void let_go_of_late_call(LauncherCall* call);
 // once); one past its limit overruns and runs late. remove_virtual_time puts
 // the product's waiting back.
 void install_virtual_calls(std::function<uint64_t(const LauncherCall*)> cost);
-// Puts the system clock and standard output back.
+// Puts the system clock, standard output and the system's answers back.
 void remove_virtual_time();
 uint64_t total_waited();
 
