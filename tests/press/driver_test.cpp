@@ -3,6 +3,8 @@
 // simulated launcher (with no button, so that no pixel route interferes).
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include "app/settings.h"
 #include "press/driver.h"
 #include "press_harness.h"
@@ -60,19 +62,29 @@ HWND plain_foreground_window()
     return window;
 }
 
+// A launcher process running with its windows hidden is named at the first
+// poll; the run waits on for a window as without it.
 TEST_F(Driver, NoLauncherWaitsThenGivesUp)
 {
-    for (int hidden = 0; hidden <= 1; hidden++) {
-        install_virtual_time(START);
-        hide_mode = hidden;
-        EXPECT_EQ(2, run_press(1));
-        EXPECT_EQ((std::vector<std::string>{"WAITING window", "NOTFOUND"}), reported);
-        uint32_t poll = hidden ? 40 : 400;
-        for (uint32_t wait : virtual_time.waits)
-            EXPECT_EQ(poll, wait);
-        EXPECT_EQ(1000 / poll * poll + (1000 % poll ? poll : 0), total_waited());
-        EXPECT_EQ(0, hide_mode);
-    }
+    for (int launcher_hidden = 0; launcher_hidden <= 1; launcher_hidden++)
+        for (int hidden = 0; hidden <= 1; hidden++) {
+            install_virtual_time(START);
+            pinned_machine = launcher_hidden ? PINNED_LAUNCHER_HIDDEN : PINNED_PLAIN;
+            hide_mode = hidden;
+            EXPECT_EQ(2, run_press(1));
+            std::vector<std::string> lines = {"WAITING window", "NOTFOUND"};
+            if (launcher_hidden)
+                lines.insert(lines.begin() + 1, "STATE launcher-hidden");
+            ASSERT_EQ(lines, reported);
+            if (launcher_hidden) {
+                EXPECT_EQ(START, reported_at[1]) << "named within the first pass";
+            }
+            uint32_t poll = hidden ? 40 : 400;
+            for (uint32_t wait : virtual_time.waits)
+                EXPECT_EQ(poll, wait);
+            EXPECT_EQ(1000 / poll * poll + (1000 % poll ? poll : 0), total_waited());
+            EXPECT_EQ(0, hide_mode);
+        }
 }
 
 TEST_F(Driver, FindReportsTheTargetAndBringsTheFrontWindowForward)
@@ -116,26 +128,94 @@ TEST_F(Driver, PressThatStartsTheGameIsConfirmedAndWatched)
     EXPECT_EQ(1, d.nodes[page.play].invoke_calls);
 }
 
+int count_with(const std::vector<std::string>& lines, const char* start, const char* part)
+{
+    int count = 0;
+    for (const std::string& line : lines)
+        count += line.compare(0, strlen(start), start) == 0 && line.find(part) != std::string::npos;
+    return count;
+}
+
+// A press that no method confirms (the launcher has no button), in hide
+// mode, on each state of the player's machine: the state named once, after
+// WINDOW; only the methods it leaves open; the windows shown again at the
+// end. A launcher above the tool is never hidden, posted to or clicked, and
+// the run ends within 15 s of its window, with or without Play in the tree.
 TEST_F(Driver, StuckInHideModeShowsTheWindowsAgain)
 {
     start({});
     PlayPage page = add_play_page(d, 1);
     d.nodes[page.play].invoke_result = E_FAIL;
     d.nodes[page.play].default_action_result = E_FAIL;
-    hide_mode = 1;
-    int hidden_while_searching = 0;
-    virtual_time.on_wait = [&](uint64_t) {
-        if (reported.back() == "TRY message")  // the window as the search left it
-            hidden_while_searching = GetPropW(launcher.window, L"KestrovV6.Hidden") != nullptr;
+    const std::string FOUND = PLAY_FOUND;
+    const std::vector<std::string> every = {FOUND, "TRY invoke", "TRY legacy", "TRY message", "TRY click", "STUCK"};
+    const std::vector<std::string> no_click = {FOUND, "TRY invoke", "TRY legacy", "TRY message", "STUCK"};
+    auto named = [](const char* state, std::vector<std::string> lines) {
+        lines.insert(lines.begin(), std::string("STATE ") + state);
+        return lines;
     };
-    virtual_time.real_sleep_ms = 5;
-    EXPECT_EQ(4, run_press(5));
-    EXPECT_EQ((std::vector<std::string>{window_line(launcher.window), PLAY_FOUND, "TRY invoke", "TRY legacy",
-                                        "TRY message", "TRY click", "STUCK"}),
-              reported);
-    EXPECT_TRUE(hidden_while_searching);
-    EXPECT_EQ(nullptr, GetPropW(launcher.window, L"KestrovV6.Hidden"));
-    EXPECT_EQ(0, hide_mode);
+    struct Row {
+        const char* what;
+        int pinned;
+        int launcher_in_front;  // else a window of the player's is
+        int play_in_tree;
+        std::vector<std::string> lines;  // after WINDOW
+        uint64_t stuck_within_ms;        // of WINDOW; 0: as the press takes
+    };
+    const Row rows[] = {
+        {"nothing in the way", PINNED_PLAIN, 0, 1, every, 0},
+        {"run as administrator", PINNED_ELEVATED, 0, 1,
+         named("launcher-elevated", {FOUND, "TRY invoke", "TRY legacy", "STUCK"}), 15000},
+        {"run as administrator, its tree kept from the tool", PINNED_ELEVATED, 0, 0,
+         named("launcher-elevated", {"STUCK"}), 10500},
+        {"on another virtual desktop", PINNED_CLOAKED, 0, 1, named("launcher-cloaked", no_click), 0},
+        {"the screen locked", PINNED_AWAY, 0, 1, named("session-not-present", no_click), 0},
+        {"a full-screen game in front", PINNED_FULL_SCREEN, 0, 1, named("full-screen", no_click), 0},
+        {"a full-screen program in front", PINNED_BUSY, 0, 1, named("busy", no_click), 0},
+        {"presentation mode", PINNED_PRESENTATION, 0, 1, named("presentation", no_click), 0},
+        {"full screen, the launcher's own window in front", PINNED_FULL_SCREEN, 1, 1, every, 0},
+        {"the foreground refused", PINNED_FOREGROUND_REFUSED, 0, 1,
+         {FOUND, "TRY invoke", "TRY legacy", "TRY message", "TRY click", "STATE foreground-refused", "STUCK"}, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        install_virtual_time(START);
+        pinned_machine = row.pinned;
+        hide_mode = 1;
+        d.nodes[page.play].in_tree = row.play_in_tree;
+        d.nodes[page.profile].in_tree = row.play_in_tree;
+        HWND player_window = row.launcher_in_front ? nullptr : plain_foreground_window();
+        if (row.launcher_in_front)
+            SetForegroundWindow(launcher.window);
+        pump_for(100);
+        size_t log_before = launcher_log(&launcher).size();
+        int ever_hidden = 0;
+        virtual_time.on_wait = [&](uint64_t) {
+            ever_hidden |= GetPropW(launcher.window, L"KestrovV6.Hidden") != nullptr;
+        };
+        virtual_time.real_sleep_ms = 5;
+        EXPECT_EQ(4, run_press(30));
+        std::vector<std::string> lines = row.lines;
+        lines.insert(lines.begin(), window_line(launcher.window));
+        EXPECT_EQ(lines, reported);
+        EXPECT_EQ(row.pinned != PINNED_ELEVATED, ever_hidden);
+        EXPECT_EQ(nullptr, GetPropW(launcher.window, L"KestrovV6.Hidden"));
+        EXPECT_EQ(0, hide_mode);
+        if (row.stuck_within_ms) {
+            EXPECT_LE(reported_at.back() - reported_at.front(), row.stuck_within_ms);
+        }
+        // What reached the launcher: posted clicks only after TRY message,
+        // a real one only when it was made.
+        pump_for(200);
+        std::vector<std::string> log = launcher_log(&launcher);
+        log.erase(log.begin(), log.begin() + (long)log_before);
+        int posted = count_with(lines, "TRY message", ""), clicked = count_with(lines, "TRY click", "");
+        clicked -= count_with(lines, "STATE foreground-refused", "");
+        EXPECT_EQ(posted, count_with(log, "LBUTTONDOWN", " posted") > 0);
+        EXPECT_EQ(clicked, count_with(log, "LBUTTONDOWN", " real"));
+        if (player_window)
+            DestroyWindow(player_window);
+    }
 }
 
 TEST_F(Driver, MinimisedLauncherIsShownWithoutActivation)
