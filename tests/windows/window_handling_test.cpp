@@ -8,6 +8,8 @@
 #include "app/settings.h"
 #include "support/child_process.h"
 #include "support/simulated_launcher.h"
+#include "windows/input_calls.h"
+#include "windows/machine_now.h"
 #include "windows/machine_state.h"
 #include "windows/window_handling.h"
 
@@ -139,22 +141,57 @@ TEST_F(Handling, EscapeWithoutPageGoesToTheWindowOnly)
     DestroyWindow(own);
 }
 
+UINT WINAPI one_key_taken(UINT, LPINPUT, int)
+{
+    return 1;
+}
+
+BOOL WINAPI post_refused(HWND, UINT, WPARAM, LPARAM)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+// To the launcher in front, a real key; never with the player away (only the
+// input desktop takes keys): then posted, as to a window behind. The result
+// says whether the keys went.
 TEST_F(Handling, EscapeToTheForegroundWindowIsARealKey)
 {
+    struct Row {
+        const char* what;
+        int away;
+        InputCalls calls;
+        int sent, real_downs, posts;
+    };
+    const InputCalls system = input_calls;
+    const Row rows[] = {
+        {"in front", 0, system, 1, 1, 0},
+        {"in front, the player away", 1, system, 1, 0, 4},
+        {"in front, SendInput took one key of two", 0, {SetCursorPos, GetCursorPos, one_key_taken, PostMessageW, WindowFromPoint}, 0, 0, 0},
+        {"in front, the player away, the posts refused", 1, {SetCursorPos, GetCursorPos, SendInput, post_refused, WindowFromPoint}, 0, 0, 0},
+    };
     ASSERT_EQ(1, start_launcher(&launcher, {L"--chrome-child"}));
-    bring_to_front(launcher.window);
-    pump_for(300);
-    ASSERT_EQ(launcher.window, GetForegroundWindow());
-    send_escape(launcher.window);
-    pump_for(500);
-    std::vector<std::string> log = launcher_log(&launcher);
-    int real_down = 0, posted = 0;
-    for (const std::string& line : log) {
-        real_down += line.rfind("KEYDOWN 1b", 0) == 0 && line.find(" real") != std::string::npos;
-        posted += line.rfind("KEY", 0) == 0 && line.find(" posted") != std::string::npos;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        bring_to_front(launcher.window);
+        pump_for(300);
+        ASSERT_EQ(launcher.window, GetForegroundWindow());
+        size_t before = launcher_log(&launcher).size();
+        machine_now.away = row.away;
+        input_calls = row.calls;
+        EXPECT_EQ(row.sent, send_escape(launcher.window));
+        reset_input_calls();
+        start_machine_now();
+        pump_for(500);
+        std::vector<std::string> log = launcher_log(&launcher);
+        int real_down = 0, posted = 0;
+        for (size_t i = before; i < log.size(); i++) {
+            real_down += log[i].rfind("KEYDOWN 1b", 0) == 0 && log[i].find(" real") != std::string::npos;
+            posted += log[i].rfind("KEY", 0) == 0 && log[i].find(" posted") != std::string::npos;
+        }
+        EXPECT_EQ(row.real_downs, real_down);
+        EXPECT_EQ(row.posts, posted);
     }
-    EXPECT_EQ(1, real_down);
-    EXPECT_EQ(0, posted);
 }
 
 BOOL WINAPI refuse_foreground(HWND)
