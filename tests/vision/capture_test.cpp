@@ -11,6 +11,8 @@
 #include "vision/capture.h"
 #include "vision/comparisons.h"
 #include "vision/green_button.h"
+#include "windows/machine_now.h"
+#include "windows/machine_state.h"
 
 namespace {
 
@@ -235,17 +237,57 @@ TEST_F(CaptureTest, SecondTryWhenTheFirstPictureIsFlat)
     EXPECT_EQ(blocker.window, GetForegroundWindow());
 }
 
+BOOL WINAPI refuse_foreground(HWND)
+{
+    return FALSE;
+}
+
 // Both printed pictures black: the window comes to the front, 350 ms pass,
-// and the screen shows what it painted.
+// and the screen shows what it painted. Not where the screen is not the
+// tool's to take (the window on another virtual desktop, the player away or
+// in a full-screen game): nothing is brought forward or copied; nor when
+// Windows refuses the foreground, which is not waited for.
 TEST_F(CaptureTest, ScreenCopyWhenBothPrintedPicturesAreFlat)
 {
-    open_target_behind_blocker(2);
-    ASSERT_EQ(1, capture_window(target.window, &picture));
-    expect_scene(200, 150);
-    EXPECT_EQ(2, target.print_calls);
-    EXPECT_EQ(1, wait_log.calls);
-    EXPECT_EQ((uint32_t)SCREEN_COPY_WAIT_MS, wait_log.last_ms);
-    EXPECT_EQ(target.window, GetForegroundWindow());
+    struct Row {
+        const char* what;
+        MachineNow state;
+        int refused, result;
+    };
+    MachineNow plain = {}, cloaked = {}, away = {}, full_screen = {};
+    cloaked.cloaked = 1;
+    away.away = 1;
+    full_screen.activity = ACTIVITY_FULL_SCREEN;
+    const Row rows[] = {
+        {"the screen the tool's", plain, 0, 1},
+        {"on another virtual desktop", cloaked, 0, 0},
+        {"the player away", away, 0, 0},
+        {"a full-screen game in front", full_screen, 0, 0},
+        {"the foreground refused", plain, 1, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        open_target_behind_blocker(2);
+        wait_log = WaitLog{0, 0, nullptr};
+        machine_now = row.state;
+        if (row.refused)
+            machine.set_foreground = refuse_foreground;
+        EXPECT_EQ(row.result, capture_window(target.window, &picture));
+        int refused_noted = machine_now.foreground_refused;
+        machine = SYSTEM_QUERIES;
+        start_machine_now();
+        EXPECT_EQ(row.refused, refused_noted);
+        EXPECT_EQ(2, target.print_calls);
+        EXPECT_EQ(row.result, wait_log.calls);
+        if (row.result) {
+            expect_scene(200, 150);
+            EXPECT_EQ((uint32_t)SCREEN_COPY_WAIT_MS, wait_log.last_ms);
+        }
+        EXPECT_EQ(row.result ? target.window : blocker.window, GetForegroundWindow());
+        release_capture(&picture);
+        close_window(&blocker);
+        close_window(&target);
+    }
 }
 
 TEST_F(CaptureTest, NoWaitWhenTheWindowIsAlreadyInFront)
