@@ -12,6 +12,8 @@
 #include "support/simulated_launcher.h"
 #include "vision/capture.h"
 #include "vision/green_button.h"
+#include "windows/input_calls.h"
+#include "windows/machine_now.h"
 #include "windows/window_handling.h"
 
 namespace {
@@ -87,36 +89,46 @@ TEST_F(LocatePass, FirstOfEquallyNearDismissButtonsIsPressed)
     EXPECT_EQ(0, d.nodes[second].default_action_calls);
 }
 
+// Against a launcher above the tool nothing is pressed or sent, as in find.
 TEST_F(LocatePass, DismissFallsBackFromInvokeToLegacyToEscape)
 {
     struct Row {
         int has_button;
         HRESULT invoke_result, legacy_result;
-        const char* report;
+        const char* report;  // null: none
         int escapes;
+        int pinned;
     };
     const Row rows[] = {
-        {1, S_OK, S_OK, "POPUP closed with OK", 0},
-        {1, E_FAIL, S_OK, "POPUP closed with OK", 0},
-        {1, E_FAIL, E_FAIL, "POPUP closed with Escape", 1},
-        {0, S_OK, S_OK, "POPUP closed with Escape", 1},
+        {1, S_OK, S_OK, "POPUP closed with OK", 0, PINNED_PLAIN},
+        {1, E_FAIL, S_OK, "POPUP closed with OK", 0, PINNED_PLAIN},
+        {1, E_FAIL, E_FAIL, "POPUP closed with Escape", 1, PINNED_PLAIN},
+        {0, S_OK, S_OK, "POPUP closed with Escape", 1, PINNED_PLAIN},
+        {1, S_OK, S_OK, nullptr, 0, PINNED_ELEVATED},
+        {0, S_OK, S_OK, nullptr, 0, PINNED_ELEVATED},
     };
     for (const Row& row : rows) {
         UiaDouble local;
         remove_uia_double(d);
         install_uia_double(local);
         add_store_popup(local, RECT{300, 300, 700, 400});
+        int button = -1;
         if (row.has_button) {
-            int button = add_button(local, L"OK", RECT{450, 420, 550, 450});
+            button = add_button(local, L"OK", RECT{450, 420, 550, 450});
             local.nodes[button].invoke_result = row.invoke_result;
             local.nodes[button].default_action_result = row.legacy_result;
         }
         reported.clear();
         state = LocateState{};
+        pinned_machine = row.pinned;
         EXPECT_EQ("", pass_at(0));
+        pinned_machine = PINNED_PLAIN;
         EXPECT_EQ(1, handled);
-        EXPECT_EQ(std::vector<std::string>{row.report}, reported);
+        EXPECT_EQ(row.report ? std::vector<std::string>{row.report} : std::vector<std::string>{}, reported);
         EXPECT_EQ(row.escapes, escapes_posted());
+        if (button >= 0) {
+            EXPECT_EQ(row.pinned == PINNED_PLAIN, local.nodes[button].invoke_calls);
+        }
         EXPECT_EQ(0, local.live_objects);
         remove_uia_double(local);
         install_uia_double(d);
@@ -207,8 +219,13 @@ TEST_F(LocatePass, CandidateNotBesideTheProfileWaitsOutItsGraceThenNeedsTheMarke
     EXPECT_EQ("", pass_at(0));
     EXPECT_EQ("", pass_at(2500));
     EXPECT_TRUE(reported.empty());
-    // The plain window cannot be captured: unconfirmed.
+    // The plain window cannot be captured: unconfirmed. In high contrast
+    // the marker's absence tells nothing.
+    machine_now.high_contrast = 1;
     EXPECT_EQ("", pass_at(2501));
+    EXPECT_TRUE(reported.empty());
+    machine_now.high_contrast = 0;
+    EXPECT_EQ("", pass_at(2502));
     EXPECT_EQ(std::vector<std::string>{"NOT_SELECTED"}, reported);
     EXPECT_EQ(0, handled);
 
@@ -291,13 +308,20 @@ TEST_F(LocateOnLauncher, GreenButtonBesideTheMarkerIsTakenAfter3000ms)
     EXPECT_TRUE(reported.empty());
 }
 
+// Not in high contrast, where the page's colours are the system's.
 TEST_F(LocateOnLauncher, GreenButtonWithoutTheMarkerIsNotSelectedOncePerRun)
 {
     start({});
     add_caption();
-    for (uint64_t at : {3001, 3501, 4001, 4501})
-        EXPECT_EQ("", pass_at(at)) << "at " << at;
-    EXPECT_EQ(std::vector<std::string>{"NOT_SELECTED"}, reported);
+    for (int high_contrast = 0; high_contrast <= 1; high_contrast++) {
+        install_virtual_time(START);
+        state = LocateState{};
+        state.first_seen = START;
+        machine_now.high_contrast = high_contrast;
+        for (uint64_t at : {3001, 3501, 4001, 4501})
+            EXPECT_EQ("", pass_at(at)) << "at " << at;
+        EXPECT_EQ(high_contrast ? std::vector<std::string>{} : std::vector<std::string>{"NOT_SELECTED"}, reported);
+    }
 }
 
 TEST_F(LocateOnLauncher, CandidateConfirmedByTheMarkerIsPressedThroughItsElement)
@@ -336,6 +360,20 @@ TEST_F(LocateOnLauncher, DisabledPlayKeepsThePixelFallbackAway)
     EXPECT_TRUE(reported.empty()) << joined_reports();
 }
 
+UINT WINAPI keys_refused(UINT, LPINPUT, int)
+{
+    return 0;
+}
+
+BOOL WINAPI posts_refused(HWND, UINT, WPARAM, LPARAM)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+// An Escape Windows refused is not reported, and counts against the limits
+// all the same; in high contrast a picture without green tells nothing, and
+// none is sent.
 TEST_F(LocateOnLauncher, SuspectedPopupGetsAtMostThreeSpacedEscapes)
 {
     // A red button: the picture is not flat, yet there is no green button.
@@ -343,20 +381,36 @@ TEST_F(LocateOnLauncher, SuspectedPopupGetsAtMostThreeSpacedEscapes)
     add_caption();
     struct Step {
         uint64_t at;
-        size_t escapes_so_far;
+        int escapes_so_far;
+        int refused_so_far;
     };
-    // Each Escape may change the page: two looks after it before the next.
-    const Step steps[] = {{5000, 0}, {5001, 1}, {9001, 1}, {9002, 2}, {13003, 2}, {13004, 3}, {17004, 3}, {30000, 3}};
-    for (const Step& step : steps) {
-        EXPECT_EQ("", pass_at(step.at));
-        EXPECT_EQ(step.escapes_so_far, reported.size()) << "at " << step.at;
+    // Each Escape sent may change the page: two looks after it before the
+    // next. A refused one changed nothing: only the spacing holds the next.
+    const Step steps[] = {{5000, 0, 0},  {5001, 1, 1},  {9001, 1, 1},  {9002, 2, 2},
+                          {13003, 2, 3}, {13004, 3, 3}, {17004, 3, 3}, {30000, 3, 3}};
+    enum { SENT, REFUSED, HIGH_CONTRAST };
+    for (int row : {SENT, REFUSED, HIGH_CONTRAST}) {
+        install_virtual_time(START);
+        state = LocateState{};
+        state.first_seen = START;
+        machine_now.high_contrast = row == HIGH_CONTRAST;
+        if (row == REFUSED) {
+            input_calls.send_input = keys_refused;
+            input_calls.post_message = posts_refused;
+        }
+        for (const Step& step : steps) {
+            EXPECT_EQ("", pass_at(step.at));
+            int tried = row == SENT ? step.escapes_so_far : row == REFUSED ? step.refused_so_far : 0;
+            EXPECT_EQ(tried, state.escape_count) << row << " at " << step.at;
+            EXPECT_EQ(row == SENT ? (size_t)step.escapes_so_far : 0u, reported.size()) << row << " at " << step.at;
+        }
+        reset_input_calls();
+        for (const std::string& line : reported)
+            EXPECT_EQ("POPUP? Escape", line);
     }
-    for (const std::string& line : reported)
-        EXPECT_EQ("POPUP? Escape", line);
-    EXPECT_EQ(3, state.escape_count);
 }
 
-TEST_F(LocateOnLauncher, NoEscapeInFindOrWhileASignInElementShows)
+TEST_F(LocateOnLauncher, NoEscapeInFindAboveTheToolOrWhileASignInElementShows)
 {
     start({L"--button-colour", L"c03030"});
     add_caption();
@@ -364,6 +418,10 @@ TEST_F(LocateOnLauncher, NoEscapeInFindOrWhileASignInElementShows)
     EXPECT_EQ("", pass_at(6000));
     EXPECT_EQ("", pass_at(6001));
     find_only = 0;
+    pinned_machine = PINNED_ELEVATED;
+    EXPECT_EQ("", pass_at(6002));
+    EXPECT_EQ("", pass_at(6003));
+    pinned_machine = PINNED_PLAIN;
     add_button(d, L"Sign in", RECT{400, 300, 600, 340});
     EXPECT_EQ("", pass_at(12000));
     EXPECT_EQ(std::vector<std::string>{"LOGIN"}, reported);
