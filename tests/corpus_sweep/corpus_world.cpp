@@ -111,6 +111,11 @@ void run_world_events()
     if (world.run->fault == WORLD_HIDES && world.hidden == 0 && now >= (uint64_t)world.run->fault_at) {
         world.hidden = 1;
         ShowWindow(page_window, SW_HIDE);
+        pinned_machine = PINNED_LAUNCHER_HIDDEN;
+    }
+    if (world.run->fault == WORLD_AWAY) {
+        uint64_t from = (uint64_t)world.run->fault_at, until = from + (uint64_t)world.run->fault_for;
+        pinned_machine = now >= from && (world.run->fault_for == 0 || now < until) ? PINNED_AWAY : PINNED_PLAIN;
     }
     if (world.run->fault == WORLD_MOVES && !world.moved && now >= (uint64_t)world.run->fault_at) {
         world.moved = 1;
@@ -123,6 +128,7 @@ void run_world_events()
         world.hidden = 2;
         world.result->shown_again_ms = now;
         ShowWindow(page_window, SW_SHOWNA);
+        pinned_machine = PINNED_PLAIN;
     }
 }
 
@@ -200,7 +206,7 @@ void refresh_nodes()
         UiaNode& node = d.nodes[i];
         int index = (int)i;
         node.in_tree = i == 0 || (element_in_tree(page, habits_served(), index, virtual_time.now) &&
-                                  !arriving_later(index));
+                                  !arriving_later(index) && world.run->fault != WORLD_ELEVATED);
         node.generation = element_generation(habits_served(), index);
         node.enabled = !e.disabled;
         node.offscreen = element_offscreen(page, habits_served(), index);
@@ -324,6 +330,37 @@ int wait_on_virtual_time(LauncherCall* call, HWND, uint32_t limit_ms)
     return CALL_DONE;
 }
 
+// A game of the player's in front, beside the launcher's window, kept from
+// run to run as the launcher's is.
+HWND players_game = nullptr;
+
+void put_players_game_in_front()
+{
+    if (!players_game)
+        players_game = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"the player's game", WS_POPUP | WS_VISIBLE, 0,
+                                       0, 60, 60, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetWindowPos(players_game, HWND_TOP, 0, 0, 60, 60, SWP_SHOWWINDOW);
+    SetForegroundWindow(players_game);
+}
+
+// What the system answers the tool in this world (the harness's pinned answers).
+int pinned_for(int fault)
+{
+    switch (fault) {
+    case WORLD_ELEVATED:
+        return PINNED_ELEVATED;
+    case WORLD_CLOAKED:
+        return PINNED_CLOAKED;
+    case WORLD_FULL_SCREEN:
+        return PINNED_FULL_SCREEN;
+    case WORLD_FOREGROUND_REFUSED:
+        return PINNED_FOREGROUND_REFUSED;
+    case WORLD_HIGH_CONTRAST:
+        return PINNED_HIGH_CONTRAST;
+    }
+    return PINNED_PLAIN;
+}
+
 // Ends the game processes this run's launcher started, by the ids it logged.
 void end_started_games(const std::vector<std::string>& log)
 {
@@ -427,6 +464,9 @@ int run_in_world(const WorldRun& run, WorldResult* result)
     call_waiter = wait_on_virtual_time;
     call_again_waiter = await_late_call;
     call_let_go = let_go_of_late_call;
+    pinned_machine = pinned_for(run.fault);
+    if (run.fault == WORLD_FULL_SCREEN || run.fault == WORLD_FOREGROUND_REFUSED)
+        put_players_game_in_front();
     pump_messages(0);
 
     result->exit_code = run_press(run.timeout_s);

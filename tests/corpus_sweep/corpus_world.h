@@ -40,7 +40,8 @@ enum WorldFault {
     // Play's press hides it (a progress line shows) and the game starts
     // fault_for ms later.
     WORLD_GAME_LATE,
-    // The window hides at fault_at and shows again fault_for ms later.
+    // The window hides at fault_at and shows again fault_for ms later; the
+    // system names the launcher (this process) running hidden meanwhile.
     WORLD_HIDES,
     // Play does nothing when pressed; as the press lands, a java process
     // that another program started (its parent gone) shows up.
@@ -54,6 +55,21 @@ enum WorldFault {
     // and the window calls (a style change, the foreground) wait for good, as
     // Windows' do, and its UI calls time out as in WORLD_UI_STOPS.
     WORLD_BUSY,
+    // The player's machine, as the system answers the tool (machine_state.h):
+    // the launcher runs above the tool, and Windows keeps its UI from it (the
+    // client reads the window element alone);
+    WORLD_ELEVATED,
+    // its window is on another virtual desktop;
+    WORLD_CLOAKED,
+    // the player is away (locked) from fault_at for fault_for ms (0: for good);
+    WORLD_AWAY,
+    // a full-screen game of the player's is in front;
+    WORLD_FULL_SCREEN,
+    // Windows refuses the tool the foreground (a window of the player's in
+    // front);
+    WORLD_FOREGROUND_REFUSED,
+    // high contrast is on.
+    WORLD_HIGH_CONTRAST,
 };
 
 struct WorldRun {
