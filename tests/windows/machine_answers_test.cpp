@@ -1,13 +1,15 @@
 // What the system says about real launchers, where Wine shows it: a launcher
-// whose windows are all hidden, a launcher run as administrator (elevated
-// under Wine 10, beside a test that is not; Wine 8 runs every program
-// elevated), high contrast off and a player at the desktop. Built into
-// windows_tests (Wine 8) and uia_route (Wine 10).
+// whose windows are all hidden (and the tool's STATE line for it), a
+// launcher run as administrator (elevated under Wine 10, beside a test that
+// is not; Wine 8 runs every program elevated), high contrast off and a
+// player at the desktop. Built into windows_tests (Wine 8) and uia_route
+// (Wine 10).
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include "support/simulated_launcher.h"
+#include "support/tool_run.h"
 #include "windows/discovery.h"
 #include "windows/hidden_launcher.h"
 #include "windows/machine_state.h"
@@ -50,6 +52,13 @@ TEST(MachineAnswers, RealLaunchersAsTheSystemSeesThem)
         ASSERT_EQ(1, start_launcher(&launcher, row.arguments, row.exe));
         DWORD id = launcher.process.dwProcessId;
         EXPECT_EQ(row.hidden ? id : 0u, hidden_launcher_process());
+        if (row.hidden) {
+            // The tool names it within its first pass, and waits on for a window.
+            ToolRun run = run_tool_watched({L"find", L"--timeout", L"2"}, 30000);
+            EXPECT_EQ(2, run.exit_code);
+            ASSERT_EQ((std::vector<std::string>{"WAITING window", "STATE launcher-hidden", "NOTFOUND"}), run.lines);
+            EXPECT_LT(run.line_ms[1] - run.line_ms[0], 1000);
+        }
         LauncherWindows found;
         HWND best = find_launcher_windows(&found);
         EXPECT_EQ(row.hidden || wcsstr(row.exe, L"Not") ? nullptr : launcher.window, best);
@@ -61,14 +70,19 @@ TEST(MachineAnswers, RealLaunchersAsTheSystemSeesThem)
         }
         stop_launcher(&launcher);
     }
-    // A launcher that shows its window late is no longer hidden once it did.
+    // A launcher that shows its window late: named while hidden, then found
+    // in its picture; no longer hidden once it showed.
     SimulatedLauncher late{};
-    ASSERT_EQ(1, start_launcher(&late, {L"--show-after-ms", L"1"}));
+    ASSERT_EQ(1, start_launcher(&late, {L"--show-after-ms", L"2000", L"--marker"}));
+    ToolRun run = run_tool_watched({L"find", L"--timeout", L"30"}, 90000);
     LauncherWindows found;
-    for (ULONGLONG end = GetTickCount64() + 10000; !find_launcher_windows(&found) && GetTickCount64() < end;)
-        pump_for(50);
-    EXPECT_NE(nullptr, found.best);
+    EXPECT_NE(nullptr, find_launcher_windows(&found));
     EXPECT_EQ(0u, hidden_launcher_process());
+    EXPECT_EQ(0, run.exit_code) << run.output;
+    ASSERT_EQ(4u, run.lines.size()) << run.output;
+    EXPECT_EQ("STATE launcher-hidden", run.lines[1]);
+    EXPECT_EQ(0u, run.lines[2].rfind("WINDOW ", 0));
+    EXPECT_EQ(0u, run.lines[3].rfind("FOUND pixels ", 0));
     stop_launcher(&late);
     // Nothing of the player's session keeps the tool from its work here.
     EXPECT_EQ(0, SYSTEM_QUERIES.high_contrast());
