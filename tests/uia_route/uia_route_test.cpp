@@ -26,6 +26,7 @@
 #include "page_outcomes.h"
 #include "support/child_process.h"
 #include "support/simulated_launcher.h"
+#include "support/tool_run.h"
 
 namespace {
 
@@ -87,30 +88,47 @@ int scan_cost_ms()
     return cost;
 }
 
+enum RealSetting {
+    AS_SERVED,
+    // The cursor kept by ClipCursor in (10, 10)-(200, 200), away from Play,
+    // and a launcher that takes real clicks only (Wine 10 honours
+    // ClipCursor; Wine 8 does not).
+    CURSOR_CLIPPED,
+    // The launcher built to run as administrator (Elevated\MinecraftLauncher.exe),
+    // elevated under Wine 10 beside a tool that is not; press in hide mode.
+    RUN_AS_ADMINISTRATOR,
+};
+
 struct RealRun {
     const char* page;
     const char* command;
     int chromium;
     const char* proves;
-    // Null, or the run's own outcome with the cursor kept by ClipCursor in
-    // (10, 10)-(200, 200), away from Play, and a launcher that takes real
-    // clicks only (Wine 10 honours ClipCursor; Wine 8 does not).
-    const char* clipped_outcome;
+    int setting;          // a RealSetting
+    const char* outcome;  // the run's own outcome in place of the page's, or null
 };
 
 const RealRun REAL_RUNS[] = {
-    {"home-en.page", "find", 0, "Play beside the profile, read across processes from the kit's provider", nullptr},
-    {"home-en.page", "press", 0, "no pattern reaches the provider: posted messages press", nullptr},
-    {"play-disabled.page", "find", 0, "IsEnabled is unread: the disabled Play is found", nullptr},
-    {"play-offscreen.page", "find", 0, "IsOffscreen is unread: Play outside the window is off screen all the same", nullptr},
-    {"other-profile.page", "find", 0, "NOT_SELECTED once its looks are had", nullptr},
-    {"store-popup.page", "press", 0, "the pop-up closed by Escape, then Play", nullptr},
-    {"home-en.page", "find", 1, "Chromium's late tree: an empty document, then the page", nullptr},
-    {"modal-dialog.page", "press", 1, "a modal dialog keeps Play out of the tree until Escape closes it", nullptr},
-    {"rerender-press.page", "press", 1, "a re-render during the press: stale elements, then a real click", nullptr},
+    {"home-en.page", "find", 0, "Play beside the profile, read across processes from the kit's provider", AS_SERVED, nullptr},
+    {"home-en.page", "press", 0, "no pattern reaches the provider: posted messages press", AS_SERVED, nullptr},
+    {"play-disabled.page", "find", 0, "IsEnabled is unread: the disabled Play is found", AS_SERVED, nullptr},
+    {"play-offscreen.page", "find", 0, "IsOffscreen is unread: Play outside the window is off screen all the same", AS_SERVED, nullptr},
+    {"other-profile.page", "find", 0, "NOT_SELECTED once its looks are had", AS_SERVED, nullptr},
+    {"store-popup.page", "press", 0, "the pop-up closed by Escape, then Play", AS_SERVED, nullptr},
+    {"home-en.page", "find", 1, "Chromium's late tree: an empty document, then the page", AS_SERVED, nullptr},
+    {"modal-dialog.page", "press", 1, "a modal dialog keeps Play out of the tree until Escape closes it", AS_SERVED, nullptr},
+    {"rerender-press.page", "press", 1, "a re-render during the press: stale elements, then a real click", AS_SERVED, nullptr},
     {"home-en.page", "press", 0, "a cursor kept off Play: no real click, on Play or on anything under the cursor",
-     "FOUND uia 600 664 220 60; TRY message; TRY click; STUCK exit 4"},
+     CURSOR_CLIPPED, "FOUND uia 600 664 220 60; TRY message; TRY click; STUCK exit 4"},
+    {"home-en.page", "press", 0,
+     "run as administrator: named at once, only UI Automation's actions tried, never hidden, posted to or clicked, "
+     "STUCK within 15 s of its window",
+     RUN_AS_ADMINISTRATOR, "STATE launcher-elevated; FOUND uia 600 664 220 60; TRY invoke; TRY legacy; STUCK exit 4"},
 };
+
+// What a launcher above the tool must never get, in its log (a mouse move
+// comes with the cursor over a window that shows: it is not the tool's).
+const char* const NOT_FOR_ELEVATED[] = {"CLICK ", "KEY", "VIA ", "LBUTTON", "SHOWN"};
 
 enum Conclusion { REAL_PASSED, REAL_FAILED, REAL_INCONCLUSIVE };
 
@@ -119,11 +137,13 @@ int run_once(const RealRun& real, const StatedOutcome& stated, int passes, int t
 {
     SimulatedLauncher launcher;
     std::vector<std::wstring> arguments = launcher_arguments(real.page, real.chromium);
-    if (real.clipped_outcome) {
+    if (real.setting == CURSOR_CLIPPED) {
         arguments.push_back(L"--accept");
         arguments.push_back(L"real");
     }
-    if (!start_launcher(&launcher, arguments)) {
+    const wchar_t* exe =
+        real.setting == RUN_AS_ADMINISTRATOR ? L"Elevated\\MinecraftLauncher.exe" : L"MinecraftLauncher.exe";
+    if (!start_launcher(&launcher, arguments, exe)) {
         *message = "the simulated launcher did not show its window";
         return REAL_FAILED;
     }
@@ -133,7 +153,7 @@ int run_once(const RealRun& real, const StatedOutcome& stated, int passes, int t
     HWND catcher = nullptr;
     volatile LONG clipping = 0;
     std::thread clipper;
-    if (real.clipped_outcome) {
+    if (real.setting == CURSOR_CLIPPED) {
         catcher = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"catcher", WS_POPUP | WS_VISIBLE | SS_NOTIFY,
                                   0, 0, 250, 250, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         clipping = 1;
@@ -147,8 +167,10 @@ int run_once(const RealRun& real, const StatedOutcome& stated, int passes, int t
         });
     }
     ULONGLONG start = GetTickCount64();
-    ChildResult result = run_tool_exe({widen(real.command), L"--timeout", std::to_wstring(timeout_s)},
-                                      (DWORD)(timeout_s + 90) * 1000);
+    std::vector<std::wstring> command = {widen(real.command), L"--timeout", std::to_wstring(timeout_s)};
+    if (real.setting == RUN_AS_ADMINISTRATOR)
+        command.push_back(L"--hide");
+    ToolRun result = run_tool_watched(command, (long long)(timeout_s + 90) * 1000);
     int astray = 0;
     if (catcher) {
         clipping = 0;
@@ -171,8 +193,24 @@ int run_once(const RealRun& real, const StatedOutcome& stated, int passes, int t
                std::to_string(timeout_s) + ", " + std::to_string(scans) + " scans (the page needs " +
                std::to_string(passes) + "): " + why + "\n  the tool printed\n" + joined(lines) + "  exit code " +
                std::to_string(result.exit_code) + "\n  the launcher logged\n" + joined(log);
+    if (real.setting == RUN_AS_ADMINISTRATOR) {
+        for (const char* acted : NOT_FOR_ELEVATED)
+            if (count_starting(log, acted)) {
+                *message = std::string("the launcher above the tool logged ") + acted + "\n" + *message;
+                return REAL_FAILED;
+            }
+        if (lines.size() >= 2 && result.line_ms.back() - result.line_ms.front() > 15000) {
+            *message = "STUCK came more than 15 s after WINDOW\n" + *message;
+            return REAL_FAILED;
+        }
+        // Its end came before a scan read Play: the promise is kept, the
+        // outcome not reached.
+        if (verdict == RUN_WRONG && lines.size() == 3 && lines[1] == "STATE launcher-elevated" && lines[2] == "STUCK" &&
+            scans < passes)
+            return REAL_INCONCLUSIVE;
+    }
     if (verdict == RUN_COMPLETE) {
-        if (real.clipped_outcome && (count_starting(log, "CLICK real") != 0 || astray != 0)) {
+        if (real.setting == CURSOR_CLIPPED && (count_starting(log, "CLICK real") != 0 || astray != 0)) {
             *message = "a real click went out (" + std::to_string(astray) + " on the window under the clipped cursor)\n" +
                        *message;
             return REAL_FAILED;
@@ -201,9 +239,9 @@ TEST_P(UiaRoute, GivesThePagesOutcome)
     const RealRun& real = GetParam();
     PageStatement statement;
     read_page_statement(read_file_bytes(page_path(real.page)), &statement);
-    if (real.clipped_outcome) {
+    if (real.outcome) {
         int passes = statement.passes;
-        read_page_statement(std::string("#! ") + real.command + " wine10: " + real.clipped_outcome + "\n", &statement);
+        read_page_statement(std::string("#! ") + real.command + " wine10: " + real.outcome + "\n", &statement);
         statement.passes = passes;
     }
     const StatedOutcome* stated = stated_outcome(statement, real.command, real.chromium ? "chromium" : "wine10");
