@@ -260,6 +260,9 @@ const WorldCase WORLD_CASES[] = {
     {"a launcher above the tool is never hidden, posted to or clicked: found in a picture, STUCK at once",
      "kit/pages/home-en.page", CLIENT_WINDOWS, "press --hide", WORLD_ELEVATED, 0, 0, 40, {1, 500, 2000},
      "STATE launcher-elevated; FOUND pixels 600 664 220 60; STUCK exit 4", "", 0},
+    {"find against a launcher above the tool goes on as usual, and never hides it", "kit/pages/home-en.page",
+     CLIENT_WINDOWS, "find --hide", WORLD_ELEVATED, 0, 0, 20, {1, 2000},
+     "STATE launcher-elevated; FOUND pixels 600 664 220 60 exit 0", "", 0},
     // Wine 10's client reaches no pattern: posted messages are lost on this
     // page, and only a real click presses.
     {"a launcher on another virtual desktop gets no real click", "kit/pages/rerender-press.page", CLIENT_WINE10, "press",

@@ -103,6 +103,15 @@ TEST_F(Driver, FindReportsTheTargetAndBringsTheFrontWindowForward)
     EXPECT_EQ((std::vector<std::string>{window_line(launcher.window), PLAY_FOUND}), reported);
     EXPECT_EQ(0, d.nodes[page.play].pattern_requests) << "find presses nothing";
     EXPECT_EQ(front, GetForegroundWindow());
+
+    // Not over a full-screen program of the player's.
+    install_virtual_time(START);
+    pinned_machine = PINNED_FULL_SCREEN;
+    SetForegroundWindow(other);
+    pump_for(100);
+    EXPECT_EQ(0, run_press(5));
+    EXPECT_EQ((std::vector<std::string>{window_line(launcher.window), "STATE full-screen", PLAY_FOUND}), reported);
+    EXPECT_EQ(other, GetForegroundWindow());
     DestroyWindow(front);
     DestroyWindow(other);
 
