@@ -23,7 +23,8 @@ struct UiRoute {
     // that stopped answering.
     uint64_t run_end;
     // A call overran, Windows reported the launcher hung or its client gave
-    // up: the rest of the run goes by pixels, as without automation.
+    // up: the rest of the run goes by pixels, as without automation (for a
+    // launcher above the tool, for good: launcher_ui.cpp).
     int given_up;
     // A call was cut short by the run's end: the run is over, nothing more
     // is asked of the launcher's UI.
