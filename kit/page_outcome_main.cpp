@@ -79,13 +79,6 @@ int read_outcome_text(const std::string& text, StatedOutcome* outcome)
     return 1;
 }
 
-// The claims a run makes of the launcher beyond its outcome lines, which
-// judge_run holds to the stated lines: a pop-up, a press, a press that failed.
-int is_claim(const std::string& line)
-{
-    return line.compare(0, 5, "POPUP") == 0 || line.compare(0, 8, "PRESSED ") == 0 || line == "STUCK";
-}
-
 int stated_command(const char* command, const char* platform)
 {
     if ((strcmp(command, "find") && strcmp(command, "press")) ||
@@ -138,7 +131,7 @@ int outcome_command(int exit_code)
     StatedOutcome outcome;
     outcome.exit_code = exit_code;
     for (const std::string& line : text_lines(read_input()))
-        if (is_claim(line) || !outcome_lines({line}).empty())
+        if (is_claim_line(line) || !outcome_lines({line}).empty())
             outcome.lines.push_back(line);
     printf("%s\n", outcome.lines.empty() ? ("exit " + std::to_string(exit_code)).c_str()
                                          : outcome_text(outcome).c_str());

@@ -61,15 +61,6 @@ int is_outcome_line(const std::string& line)
     return 0;
 }
 
-// A line that claims something of the launcher beyond the outcome lines: a
-// pop-up closed or suspected, a press confirmed, a press that failed, a
-// state of the player's machine.
-int is_claim_line(const std::string& line)
-{
-    return starts_with(line, "POPUP") || starts_with(line, "PRESSED ") || line == "STUCK" ||
-           starts_with(line, "STATE ");
-}
-
 // 1 when `wanted` come in `lines` in this order, each as a whole line.
 int comes_in_order(const std::vector<std::string>& wanted, const std::vector<std::string>& lines)
 {
@@ -97,6 +88,15 @@ std::string joined(const std::vector<std::string>& lines)
 }
 
 }  // namespace
+
+// A line that claims something of the launcher beyond the outcome lines: a
+// pop-up closed or suspected, a press confirmed, a press that failed, a
+// state of the player's machine.
+int is_claim_line(const std::string& line)
+{
+    return starts_with(line, "POPUP") || starts_with(line, "PRESSED ") || line == "STUCK" ||
+           starts_with(line, "STATE ");
+}
 
 std::vector<std::string> text_lines(const std::string& text)
 {

@@ -59,6 +59,11 @@ int page_timeout_s(int passes, int scan_ms);
 // The lines of a run that make its outcome: FOUND, LOGIN, NOT_SELECTED and
 // NOTFOUND.
 std::vector<std::string> outcome_lines(const std::vector<std::string>& lines);
+// 1 for a line that claims something of the launcher beyond the outcome
+// lines, which judge_run holds to the stated lines: a pop-up closed or
+// suspected, a press confirmed, a press that failed, a state of the
+// player's machine.
+int is_claim_line(const std::string& line);
 
 enum RunVerdict {
     RUN_COMPLETE,  // exactly the stated outcome

@@ -22,11 +22,6 @@ void fail(const char* why)
     abort();
 }
 
-int is_claim(const std::string& line)
-{
-    return line.compare(0, 5, "POPUP") == 0 || line.compare(0, 8, "PRESSED ") == 0 || line == "STUCK";
-}
-
 // "#> 123 LINE" into LINE, as the replay's sed reads a run's line.
 int run_line(const std::string& line, std::string* rest)
 {
@@ -65,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             run.push_back(rest);
     }
     for (const std::string& line : run)
-        if (is_claim(line) || !outcome_lines({line}).empty())
+        if (is_claim_line(line) || !outcome_lines({line}).empty())
             player.lines.push_back(line);
     // The text form splits at ';' and trims each line: an outcome with a
     // line it cannot carry (a pop-up's name with either) skips the checks
