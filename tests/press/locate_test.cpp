@@ -9,6 +9,7 @@
 #include "uia/ui_route.h"
 #include "press/locate.h"
 #include "press_harness.h"
+#include "support/refused_calls.h"
 #include "support/simulated_launcher.h"
 #include "vision/capture.h"
 #include "vision/green_button.h"
@@ -98,8 +99,7 @@ TEST_F(LocatePass, DismissFallsBackFromInvokeToLegacyToEscape)
         const char* report;  // null: none
         int escapes;
         int pinned;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {1, S_OK, S_OK, "POPUP closed with OK", 0, PINNED_PLAIN},
         {1, E_FAIL, S_OK, "POPUP closed with OK", 0, PINNED_PLAIN},
         {1, E_FAIL, E_FAIL, "POPUP closed with Escape", 1, PINNED_PLAIN},
@@ -122,7 +122,6 @@ TEST_F(LocatePass, DismissFallsBackFromInvokeToLegacyToEscape)
         state = LocateState{};
         pinned_machine = row.pinned;
         EXPECT_EQ("", pass_at(0));
-        pinned_machine = PINNED_PLAIN;
         EXPECT_EQ(1, handled);
         EXPECT_EQ(row.report ? std::vector<std::string>{row.report} : std::vector<std::string>{}, reported);
         EXPECT_EQ(row.escapes, escapes_posted());
@@ -360,17 +359,6 @@ TEST_F(LocateOnLauncher, DisabledPlayKeepsThePixelFallbackAway)
     EXPECT_TRUE(reported.empty()) << joined_reports();
 }
 
-UINT WINAPI keys_refused(UINT, LPINPUT, int)
-{
-    return 0;
-}
-
-BOOL WINAPI posts_refused(HWND, UINT, WPARAM, LPARAM)
-{
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-}
-
 // An Escape Windows refused is not reported, and counts against the limits
 // all the same; in high contrast a picture without green tells nothing, and
 // none is sent.
@@ -379,15 +367,13 @@ TEST_F(LocateOnLauncher, SuspectedPopupGetsAtMostThreeSpacedEscapes)
     // A red button: the picture is not flat, yet there is no green button.
     start({L"--button-colour", L"c03030"});
     add_caption();
-    struct Step {
-        uint64_t at;
-        int escapes_so_far;
-        int refused_so_far;
-    };
     // Each Escape sent may change the page: two looks after it before the
     // next. A refused one changed nothing: only the spacing holds the next.
-    const Step steps[] = {{5000, 0, 0},  {5001, 1, 1},  {9001, 1, 1},  {9002, 2, 2},
-                          {13003, 2, 3}, {13004, 3, 3}, {17004, 3, 3}, {30000, 3, 3}};
+    struct Step {
+        uint64_t at;
+        int escapes_so_far, refused_so_far;
+    } steps[] = {{5000, 0, 0},  {5001, 1, 1},  {9001, 1, 1},  {9002, 2, 2},
+                 {13003, 2, 3}, {13004, 3, 3}, {17004, 3, 3}, {30000, 3, 3}};
     enum { SENT, REFUSED, HIGH_CONTRAST };
     for (int row : {SENT, REFUSED, HIGH_CONTRAST}) {
         install_virtual_time(START);
@@ -395,8 +381,8 @@ TEST_F(LocateOnLauncher, SuspectedPopupGetsAtMostThreeSpacedEscapes)
         state.first_seen = START;
         machine_now.high_contrast = row == HIGH_CONTRAST;
         if (row == REFUSED) {
-            input_calls.send_input = keys_refused;
-            input_calls.post_message = posts_refused;
+            input_calls.send_input = input_cut_short;
+            input_calls.post_message = post_refused;
         }
         for (const Step& step : steps) {
             EXPECT_EQ("", pass_at(step.at));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "press/clock.h"
+#include "support/refused_calls.h"
 #include "support/simulated_launcher.h"
 #include "vision/capture.h"
 #include "vision/comparisons.h"
@@ -237,11 +238,6 @@ TEST_F(CaptureTest, SecondTryWhenTheFirstPictureIsFlat)
     EXPECT_EQ(blocker.window, GetForegroundWindow());
 }
 
-BOOL WINAPI refuse_foreground(HWND)
-{
-    return FALSE;
-}
-
 // Both printed pictures black: the window comes to the front, 350 ms pass,
 // and the screen shows what it painted. Not where the screen is not the
 // tool's to take (the window on another virtual desktop, the player away or
@@ -249,16 +245,15 @@ BOOL WINAPI refuse_foreground(HWND)
 // Windows refuses the foreground, which is not waited for.
 TEST_F(CaptureTest, ScreenCopyWhenBothPrintedPicturesAreFlat)
 {
-    struct Row {
-        const char* what;
-        MachineNow state;
-        int refused, result;
-    };
     MachineNow plain = {}, cloaked = {}, away = {}, full_screen = {};
     cloaked.cloaked = 1;
     away.away = 1;
     full_screen.activity = ACTIVITY_FULL_SCREEN;
-    const Row rows[] = {
+    struct Row {
+        const char* what;
+        MachineNow state;
+        int refused, result;
+    } rows[] = {
         {"the screen the tool's", plain, 0, 1},
         {"on another virtual desktop", cloaked, 0, 0},
         {"the player away", away, 0, 0},
@@ -271,12 +266,11 @@ TEST_F(CaptureTest, ScreenCopyWhenBothPrintedPicturesAreFlat)
         wait_log = WaitLog{0, 0, nullptr};
         machine_now = row.state;
         if (row.refused)
-            machine.set_foreground = refuse_foreground;
+            machine.set_foreground = foreground_refused;
         EXPECT_EQ(row.result, capture_window(target.window, &picture));
-        int refused_noted = machine_now.foreground_refused;
+        EXPECT_EQ(row.refused, machine_now.foreground_refused);
         machine = SYSTEM_QUERIES;
         start_machine_now();
-        EXPECT_EQ(row.refused, refused_noted);
         EXPECT_EQ(2, target.print_calls);
         EXPECT_EQ(row.result, wait_log.calls);
         if (row.result) {

@@ -7,6 +7,7 @@
 
 #include "app/settings.h"
 #include "support/child_process.h"
+#include "support/refused_calls.h"
 #include "support/simulated_launcher.h"
 #include "windows/input_calls.h"
 #include "windows/machine_now.h"
@@ -141,33 +142,21 @@ TEST_F(Handling, EscapeWithoutPageGoesToTheWindowOnly)
     DestroyWindow(own);
 }
 
-UINT WINAPI one_key_taken(UINT, LPINPUT, int)
-{
-    return 1;
-}
-
-BOOL WINAPI post_refused(HWND, UINT, WPARAM, LPARAM)
-{
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-}
-
 // To the launcher in front, a real key; never with the player away (only the
 // input desktop takes keys): then posted, as to a window behind. The result
 // says whether the keys went.
 TEST_F(Handling, EscapeToTheForegroundWindowIsARealKey)
 {
+    const InputCalls system = input_calls;
     struct Row {
         const char* what;
         int away;
         InputCalls calls;
         int sent, real_downs, posts;
-    };
-    const InputCalls system = input_calls;
-    const Row rows[] = {
+    } rows[] = {
         {"in front", 0, system, 1, 1, 0},
         {"in front, the player away", 1, system, 1, 0, 4},
-        {"in front, SendInput took one key of two", 0, {SetCursorPos, GetCursorPos, one_key_taken, PostMessageW, WindowFromPoint}, 0, 0, 0},
+        {"in front, SendInput took one key of two", 0, {SetCursorPos, GetCursorPos, input_cut_short, PostMessageW, WindowFromPoint}, 0, 0, 0},
         {"in front, the player away, the posts refused", 1, {SetCursorPos, GetCursorPos, SendInput, post_refused, WindowFromPoint}, 0, 0, 0},
     };
     ASSERT_EQ(1, start_launcher(&launcher, {L"--chrome-child"}));
@@ -194,34 +183,26 @@ TEST_F(Handling, EscapeToTheForegroundWindowIsARealKey)
     }
 }
 
-BOOL WINAPI refuse_foreground(HWND)
-{
-    return FALSE;
-}
-
 // The result says whether the window came forward: a refused foreground (the
 // foreground lock) is no window in front.
 TEST_F(Handling, BringToFrontRestoresAMinimisedWindowAndSaysWhetherItCameForward)
 {
     struct Row {
         const char* what;
-        int minimized;
-        int refused;
-        int in_front;
-    } rows[] = {{"minimised, granted", 1, 0, 1}, {"refused", 0, 1, 0}};
+        std::vector<std::wstring> arguments;
+        int refused, in_front;
+    } rows[] = {{"minimised, granted", {L"--minimized"}, 0, 1}, {"refused", {}, 1, 0}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        std::vector<std::wstring> arguments;
-        if (row.minimized)
-            arguments.push_back(L"--minimized");
-        ASSERT_EQ(1, start_launcher(&launcher, arguments));
+        ASSERT_EQ(1, start_launcher(&launcher, row.arguments));
         HWND own = own_plain_window();
         bring_to_front(own);
         pump_for(200);
-        ASSERT_EQ(row.minimized, IsIconic(launcher.window) ? 1 : 0);
-        EXPECT_EQ(row.minimized, window_gone(launcher.window));  // minimised counts as gone
+        int minimized = !row.arguments.empty();
+        ASSERT_EQ(minimized, IsIconic(launcher.window) ? 1 : 0);
+        EXPECT_EQ(minimized, window_gone(launcher.window));  // minimised counts as gone
         if (row.refused)
-            machine.set_foreground = refuse_foreground;
+            machine.set_foreground = foreground_refused;
         EXPECT_EQ(row.in_front, bring_to_front(launcher.window));
         machine = SYSTEM_QUERIES;
         pump_for(300);
