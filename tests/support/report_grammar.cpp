@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <iterator>
 #include <mutex>
+#include <regex>
 
 #include "support/child_process.h"
 
@@ -19,6 +20,13 @@ const char* const COMMANDS[] = {"press", "find", "minimize", "show", "close", "d
 const char* const UNSHARED_SYNTAX[] = {"\\d", "\\D", "\\w", "\\W", "\\s", "\\S", "\\b", "\\B", "\\A", "\\z", "\\Z",
                                        "\\p", "\\h", "\\R", "(?<", "(?P", "(?>", "(?i", "(?m", "(?s", "(?x", "*+",
                                        "++", "?+", "}+"};
+
+// One row of the file: a kind of line.
+struct LineKind {
+    std::string commands;  // "press,find"; "none": no command given; "other": an unknown one
+    std::string ends_run;  // "yes", "no", or the commands in which it ends the run
+    std::regex whole_line;
+};
 
 std::vector<std::string> split(const std::string& text, char separator)
 {
@@ -38,12 +46,18 @@ int lists(const std::string& words, const std::string& word)
     return 0;
 }
 
-int ends_run_in(const ReportLineKind& kind, const std::string& command)
+int is_command(const std::string& word)
+{
+    return std::find(std::begin(COMMANDS), std::end(COMMANDS), word) != std::end(COMMANDS);
+}
+
+int ends_run(const LineKind& kind, const std::string& command)
 {
     return kind.ends_run == "yes" || lists(kind.ends_run, command);
 }
 
-std::string load(std::vector<ReportLineKind>* kinds)
+// The rows, or what is wrong with the file.
+std::string load(std::vector<LineKind>* kinds)
 {
     std::string bytes = read_file_bytes(windows_path(KV6_REPORT_LINES));
     if (bytes.empty())
@@ -64,16 +78,13 @@ std::string load(std::vector<ReportLineKind>* kinds)
                 return where + "\"" + token + "\" is read differently by Java, .NET or Python";
         for (const std::string& words : {fields[2], fields[3]})
             for (const std::string& word : split(words, ','))
-                if (word != "none" && word != "other" && word != "yes" && word != "no" &&
-                    std::find(std::begin(COMMANDS), std::end(COMMANDS), word) == std::end(COMMANDS))
+                if (word != "none" && word != "other" && word != "yes" && word != "no" && !is_command(word))
                     return where + "\"" + word + "\" is no command";
-        ReportLineKind kind{fields[0], fields[1], fields[2], fields[3], std::regex()};
         try {
-            kind.regex = std::regex(kind.pattern);
+            kinds->push_back(LineKind{fields[2], fields[3], std::regex(fields[1])});
         } catch (const std::regex_error&) {
             return where + "the regular expression does not compile";
         }
-        kinds->push_back(kind);
     }
     return kinds->empty() ? "no rows" : "";
 }
@@ -94,52 +105,24 @@ struct DeferredProblems : ::testing::Environment {
 
 }  // namespace
 
-const std::vector<ReportLineKind>& report_line_kinds(std::string* error)
-{
-    static std::vector<ReportLineKind> kinds;
-    static std::string problem = load(&kinds);
-    if (!problem.empty())
-        kinds.clear();
-    if (error)
-        *error = problem;
-    return kinds;
-}
-
-std::string report_command(const std::vector<std::wstring>& arguments)
-{
-    if (arguments.empty())
-        return "none";
-    std::string word = narrow(arguments[0]);
-    for (const char* command : COMMANDS)
-        if (word == command)
-            return word;
-    return "other";
-}
-
-int report_line_kind(const std::string& line, const std::string& command)
-{
-    const std::vector<ReportLineKind>& kinds = report_line_kinds();
-    for (size_t i = 0; i < kinds.size(); i++)
-        if (lists(kinds[i].commands, command) && std::regex_match(line, kinds[i].regex))
-            return (int)i;
-    return -1;
-}
-
 std::string report_lines_problems(const std::vector<std::string>& lines, const std::string& command)
 {
-    std::string error;
-    const std::vector<ReportLineKind>& kinds = report_line_kinds(&error);
-    if (!error.empty())
-        return error + "\n";
+    static std::vector<LineKind> kinds;
+    static const std::string unread = load(&kinds);
+    if (!unread.empty())
+        return unread + "\n";
     std::string problems;
     int ended = 0;
     for (const std::string& line : lines) {
-        int kind = report_line_kind(line, command);
-        if (kind < 0)
+        const LineKind* kind = nullptr;
+        for (size_t i = 0; i < kinds.size() && !kind; i++)
+            if (lists(kinds[i].commands, command) && std::regex_match(line, kinds[i].whole_line))
+                kind = &kinds[i];
+        if (!kind)
             problems += "no row of docs/report-lines.tsv matches this " + command + " line: \"" + line + "\"\n";
-        else if (ended && !ends_run_in(kinds[(size_t)kind], command))
+        else if (ended && !ends_run(*kind, command))
             problems += "after a line that ends the run: \"" + line + "\"\n";
-        ended |= kind >= 0 && ends_run_in(kinds[(size_t)kind], command);
+        ended |= kind && ends_run(*kind, command);
     }
     return problems;
 }
@@ -148,7 +131,8 @@ void expect_report_grammar(const std::vector<std::string>& lines, const std::vec
 {
     if (!::testing::UnitTest::GetInstance()->current_test_info())
         return;
-    std::string problems = report_lines_problems(lines, report_command(arguments));
+    std::string command = arguments.empty() ? "none" : narrow(arguments[0]);
+    std::string problems = report_lines_problems(lines, arguments.empty() || is_command(command) ? command : "other");
     if (problems.empty())
         return;
     if (GetCurrentThreadId() == main_thread) {
