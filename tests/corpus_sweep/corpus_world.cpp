@@ -16,6 +16,7 @@
 #include "press/press.h"
 #include "press/press_harness.h"
 #include "support/child_process.h"
+#include "support/report_grammar.h"
 #include "support/run_bounds.h"
 #include "support/uia_double.h"
 #include "uia/ui_route.h"
@@ -71,14 +72,8 @@ uint64_t scan_cost()
 // itself after 5 s.
 void start_stranger_java()
 {
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    while (length > 0 && path[length - 1] != L'\\')
-        length--;
-    path[length] = 0;
-    std::wstring line = std::wstring(L"cmd.exe /c start \"\" \"") + path + L"..\\javaw.exe\" 5000";
-    STARTUPINFOW startup;
-    ZeroMemory(&startup, sizeof startup);
+    std::wstring line = L"cmd.exe /c start \"\" \"" + build_path(L"..\\javaw.exe") + L"\" 5000";
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
     if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
@@ -292,9 +287,7 @@ int wait_on_virtual_time(LauncherCall* call, HWND, uint32_t limit_ms)
         // The busy thread keeps the call until the tool gives it up; it
         // would reach the window only once the thread runs again.
         pass_time_to(given_up_at);
-        if (call->discard)
-            call->discard(call);
-        free_launcher_call(call);
+        discard_call(call);
         return CALL_OVERRAN;
     }
     if (cost == 0) {
@@ -315,9 +308,7 @@ int wait_on_virtual_time(LauncherCall* call, HWND, uint32_t limit_ms)
             hold_late_call(call, served + cost);
             return CALL_OVERRAN;
         }
-        if (call->discard)
-            call->discard(call);
-        free_launcher_call(call);
+        discard_call(call);
         return begun ? CALL_OVERRAN : CALL_NOT_STARTED;
     }
     // The page is read half way through the scan's time.
@@ -346,18 +337,14 @@ void put_players_game_in_front()
 // What the system answers the tool in this world (the harness's pinned answers).
 int pinned_for(int fault)
 {
-    switch (fault) {
-    case WORLD_ELEVATED:
-        return PINNED_ELEVATED;
-    case WORLD_CLOAKED:
-        return PINNED_CLOAKED;
-    case WORLD_FULL_SCREEN:
-        return PINNED_FULL_SCREEN;
-    case WORLD_FOREGROUND_REFUSED:
-        return PINNED_FOREGROUND_REFUSED;
-    case WORLD_HIGH_CONTRAST:
-        return PINNED_HIGH_CONTRAST;
-    }
+    const int pinned[][2] = {{WORLD_ELEVATED, PINNED_ELEVATED},
+                             {WORLD_CLOAKED, PINNED_CLOAKED},
+                             {WORLD_FULL_SCREEN, PINNED_FULL_SCREEN},
+                             {WORLD_FOREGROUND_REFUSED, PINNED_FOREGROUND_REFUSED},
+                             {WORLD_HIGH_CONTRAST, PINNED_HIGH_CONTRAST}};
+    for (const auto& answer : pinned)
+        if (answer[0] == fault)
+            return answer[1];
     return PINNED_PLAIN;
 }
 
@@ -409,14 +396,13 @@ int run_in_world(const WorldRun& run, WorldResult* result)
         window = start_simulated_launcher((int)argv.size(), argv.data());
     }
     hosted_window = window;
-    RECT placed = {0, 0, 0, 0};
-    if (window)
-        GetWindowRect(window, &placed);
     if (!window) {
         remove_virtual_time();
         log_hook = nullptr;
         return 0;
     }
+    RECT placed;
+    GetWindowRect(window, &placed);
     if (run.profile == CLIENT_CHROMIUM && run.lazy_ms >= 0)
         habits.habits.lazy_ms = run.lazy_ms;
     if (run.fault == WORLD_TREE_NEVER)
@@ -496,7 +482,7 @@ int run_in_world(const WorldRun& run, WorldResult* result)
     return 1;
 }
 
-int ended_within_bound(const WorldRun& run, const WorldResult& result, std::string* why)
+std::string broken_run_rules(const WorldRun& run, const WorldResult& result)
 {
     long long found_ms = -1, pressed_ms = -1;
     for (size_t i = 0; i < result.lines.size(); i++) {
@@ -506,10 +492,10 @@ int ended_within_bound(const WorldRun& run, const WorldResult& result, std::stri
             pressed_ms = (long long)result.line_ms[i];
     }
     long long bound = press_run_bound_ms(run.timeout_s * 1000LL, found_ms, pressed_ms, !run.find_only);
-    if ((long long)result.ended_ms <= bound)
-        return 1;
-    *why = "it ended at " + std::to_string(result.ended_ms) + " ms, past its bound of " + std::to_string(bound) + " ms";
-    return 0;
+    std::string broken = report_lines_problems(result.lines, run.find_only ? "find" : "press");
+    if ((long long)result.ended_ms > bound)
+        broken += "it ended at " + std::to_string(result.ended_ms) + " ms, past its bound of " + std::to_string(bound) + " ms";
+    return broken;
 }
 
 std::string describe_run(const WorldRun& run, const WorldResult& result)

@@ -107,6 +107,7 @@ int run_in_world(const WorldRun& run, WorldResult* result);
 // The run's lines and the launcher's log in virtual-time order, for a
 // failure's message.
 std::string describe_run(const WorldRun& run, const WorldResult& result);
-// 1 when the run ended within the bound the README gives a run
-// (support/run_bounds.h); else 0, with `why`.
-int ended_within_bound(const WorldRun& run, const WorldResult& result, std::string* why);
+// What the run broke of what every run keeps, or "": its lines as
+// docs/report-lines.tsv gives them, its end within the bound the README gives
+// a run (support/run_bounds.h).
+std::string broken_run_rules(const WorldRun& run, const WorldResult& result);

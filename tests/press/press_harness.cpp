@@ -42,7 +42,8 @@ static void advance_to(uint64_t when)
     }
 }
 
-void pass_virtual_time_to(uint64_t when)
+// Passes virtual time up to `when`, running the late calls that come due.
+static void pass_virtual_time_to(uint64_t when)
 {
     if (virtual_time.pass_to) {
         virtual_time.pass_to(when);
@@ -51,7 +52,7 @@ void pass_virtual_time_to(uint64_t when)
     advance_to(when);
 }
 
-static void discard_call(LauncherCall* call)
+void discard_call(LauncherCall* call)
 {
     if (call->discard)
         call->discard(call);
@@ -186,15 +187,10 @@ static int pinned_presence()
 
 static int pinned_activity()
 {
-    switch (pinned_machine) {
-    case PINNED_FULL_SCREEN:
-        return ACTIVITY_FULL_SCREEN;
-    case PINNED_BUSY:
-        return ACTIVITY_BUSY;
-    case PINNED_PRESENTATION:
-        return ACTIVITY_PRESENTATION;
-    }
-    return ACTIVITY_FREE;
+    return pinned_machine == PINNED_FULL_SCREEN   ? ACTIVITY_FULL_SCREEN
+           : pinned_machine == PINNED_BUSY         ? ACTIVITY_BUSY
+           : pinned_machine == PINNED_PRESENTATION ? ACTIVITY_PRESENTATION
+                                                   : ACTIVITY_FREE;
 }
 
 static int pinned_high_contrast()

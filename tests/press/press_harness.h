@@ -49,8 +49,6 @@ extern int pinned_machine;
 // plain answers of the system (`machine`, saying pinned_machine, which it
 // sets to PINNED_PLAIN), and starts a run's machine_now.
 void install_virtual_time(uint64_t start);
-// Passes virtual time up to `when`, running the late calls that come due.
-void pass_virtual_time_to(uint64_t when);
 
 // Calls into the launcher on the virtual clock. A call that overran but was
 // begun still ends when its time comes, as a worker left in the launcher
@@ -64,6 +62,8 @@ struct LateCall {
 };
 extern std::vector<LateCall> late_calls;
 void hold_late_call(LauncherCall* call, uint64_t due);
+// What the record owns given back, and the record freed.
+void discard_call(LauncherCall* call);
 // Runs the late calls due by the virtual clock's now.
 void run_due_late_calls();
 // Discards the late calls still held, unrun (a world that ends).
