@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "e2e_support.h"
+#include "press_harness.h"
 #include "support/run_bounds.h"
 #include "support/tool_run.h"
 
@@ -70,27 +71,6 @@ TEST_F(LauncherRun, LauncherDeafToPostedMessagesIsPressedByARealClick)
     EXPECT_EQ(1u, log_lines_starting(&launcher, "CLICK real").size());
 }
 
-// The dummy game next to the test, started by the test itself.
-void start_stranger_java(PROCESS_INFORMATION* process)
-{
-    std::wstring path = build_path(L"javaw.exe");
-    std::wstring line = quote_argument(path) + L" 20000";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    if (!CreateProcessW(path.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, process))
-        *process = PROCESS_INFORMATION{};
-}
-
-void end_stranger_java(PROCESS_INFORMATION* process)
-{
-    if (!process->hProcess)
-        return;
-    TerminateProcess(process->hProcess, 0);
-    WaitForSingleObject(process->hProcess, 5000);
-    CloseHandle(process->hProcess);
-    CloseHandle(process->hThread);
-}
-
 // A diagnosis file, under a temporary folder of this machine.
 std::wstring diagnosis_path()
 {
@@ -134,14 +114,14 @@ TEST_F(LauncherRun, LauncherIgnoringEveryClickIsStuckAndShownAgain)
     start({L"--marker", L"--on-click", L"ignore", L"--watch-file", diagnosis + L".bmp"});
     // A java process of another program (this test's), started while the
     // press is confirmed, is no sign of the launcher's game.
-    PROCESS_INFORMATION stranger{};
+    StartedGame stranger;
     ToolRun run = run_tool_watched({L"press", L"--hide", L"--timeout", SHORT_TIMEOUT, L"--diagnose", diagnosis}, 60000,
                                    [&](const std::string& line, long long) {
                                        if (line == "TRY message")
-                                           start_stranger_java(&stranger);
+                                           start_game(&stranger);
                                    });
-    ASSERT_NE(nullptr, stranger.hProcess) << "the stranger's java did not start";
-    end_stranger_java(&stranger);
+    ASSERT_NE(nullptr, stranger.process.hProcess) << "the stranger's java did not start";
+    end_game(&stranger);
     std::vector<std::string> expected = {expected_window_line(&launcher), found_line(), "TRY message",
                                          "TRY click", "DIAGNOSIS " + narrow(diagnosis), "STUCK"};
     EXPECT_EQ(expected, run.lines);
