@@ -171,29 +171,16 @@ std::string tool_line(const std::vector<std::wstring>& arguments, const std::str
 }
 
 // The title as the tool prints it for a launcher with that title.
-std::string printed_title(const std::wstring& title, const char* command)
+std::string printed_title(const std::wstring& title, const wchar_t* command)
 {
     SimulatedLauncher launcher{};
     if (!start_launcher(&launcher, {L"--title", title}))
         return "(no launcher)";
-    std::string field;
-    if (!strcmp(command, "dump")) {
-        field = quoted_field(tool_line({L"dump"}, "WINDOW "));
-    } else {
-        std::string line = tool_line({L"find", L"--timeout", L"1"}, "WINDOW ");
-        size_t at = 0;
-        for (int blanks = 0; blanks < 5 && at != std::string::npos; blanks++)
-            at = line.find(' ', at + 1);
-        field = at == std::string::npos ? line : line.substr(at + 1);
-    }
+    std::string line = tool_line({command, L"--timeout", L"1"}, "WINDOW ");
     stop_launcher(&launcher);
-    return field;
-}
-
-std::vector<std::string> hooked_child;
-void collect_child(const char* line)
-{
-    hooked_child.push_back(line);
+    int title_at = 0;  // after find's four numbers; dump quotes it
+    sscanf(line.c_str(), "WINDOW %*d %*d %*d %*d %n", &title_at);
+    return !wcscmp(command, L"dump") ? quoted_field(line) : line.substr((size_t)title_at);
 }
 
 // A child window's text as dump's CHILD line prints it.
@@ -201,19 +188,18 @@ std::string printed_child_text(const std::wstring& text)
 {
     HWND parent = CreateWindowExW(0, L"STATIC", L"parent", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
     HWND child = CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD, 0, 0, 50, 20, parent, nullptr, nullptr, nullptr);
-    hooked_child.clear();
-    report_hook = collect_child;
+    hooked.clear();
+    report_hook = collect;
     print_child_window(child, 0);
     report_hook = nullptr;
     DestroyWindow(parent);
-    return hooked_child.size() == 1 ? quoted_field(hooked_child[0]) : "(no CHILD line)";
+    return hooked.size() == 1 ? quoted_field(hooked[0]) : "(no CHILD line)";
 }
 
 // A name as a scan keeps it for POPUP closed with NAME and SCAN's pick.
 std::string printed_scan_name(const std::wstring& name)
 {
-    ElementSlot slot;
-    memset(&slot, 0, sizeof slot);
+    ElementSlot slot = {};
     store_slot(&slot, nullptr, RECT{0, 0, 10, 10}, UIA_ButtonControlTypeId, name.c_str());
     return to_utf8(slot.name);
 }
@@ -222,22 +208,20 @@ std::string printed_scan_name(const std::wstring& name)
 // bytes, a field is printed empty.
 TEST(Report, TextFieldsAreCutWhereTheDocsSay)
 {
+    const std::wstring accents(300, L'\u00E9');  // 2 UTF-8 bytes a unit
+    auto unknown_command = [](const std::wstring& t) { return tool_line({t}, "ERROR unknown command ").substr(22); };
     struct Row {
         const char* what;
         std::wstring given;
         size_t kept_units;
         std::function<std::string(const std::wstring&)> printed;
-    };
-    const std::wstring accents(300, L'\u00E9');  // 2 UTF-8 bytes a unit
-    const Row rows[] = {
-        {"WINDOW title (press, find)", accents, 255, [](const std::wstring& t) { return printed_title(t, "find"); }},
-        {"WINDOW title (dump)", accents, 255, [](const std::wstring& t) { return printed_title(t, "dump"); }},
+    } rows[] = {
+        {"WINDOW title (press, find)", accents, 255, [](const std::wstring& t) { return printed_title(t, L"find"); }},
+        {"WINDOW title (dump)", accents, 255, [](const std::wstring& t) { return printed_title(t, L"dump"); }},
         {"CHILD text (dump)", accents, 127, printed_child_text},
         {"POPUP closed with NAME, SCAN's pick", accents, 95, printed_scan_name},
-        {"ERROR unknown command WORD: 1,023 bytes, whole", std::wstring(1023, L'a'), 1023,
-         [](const std::wstring& t) { return tool_line({t}, "ERROR unknown command ").substr(22); }},
-        {"ERROR unknown command WORD: 1,024 bytes, empty", std::wstring(1024, L'a'), 0,
-         [](const std::wstring& t) { return tool_line({t}, "ERROR unknown command ").substr(22); }},
+        {"ERROR unknown command WORD: 1,023 bytes, whole", std::wstring(1023, L'a'), 1023, unknown_command},
+        {"ERROR unknown command WORD: 1,024 bytes, empty", std::wstring(1024, L'a'), 0, unknown_command},
     };
     for (const Row& row : rows) {
         std::string field = row.printed(row.given);

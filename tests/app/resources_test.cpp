@@ -97,62 +97,36 @@ TEST(Resources, VersionInformation)
     EXPECT_NE(std::wstring::npos, text.find(L"Translation"));
 }
 
-// The value of a string entry of the version block: the text after its key,
-// past the key's terminator and the padding.
-std::string version_string(const std::wstring& block, const wchar_t* key)
-{
-    size_t at = block.find(key);
-    if (at == std::wstring::npos)
-        return std::string();
-    at += wcslen(key);
-    while (at < block.size() && block[at] == 0)
-        at++;
-    size_t end = block.find(L'\0', at);
-    return narrow(block.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at));
-}
-
-std::string dotted(DWORD most, DWORD least)
-{
-    return std::to_string(HIWORD(most)) + "." + std::to_string(LOWORD(most)) + "." + std::to_string(HIWORD(least)) +
-           (LOWORD(least) ? "." + std::to_string(LOWORD(least)) : "");
-}
-
-// The newest version docs/CHANGELOG.md names: its first "## " heading that
-// starts with a digit.
-std::string changelog_version()
-{
-    std::string text = read_file_bytes(windows_path(KV6_SOURCE_DIR "/docs/CHANGELOG.md"));
-    for (size_t at = 0; (at = text.find("\n## ", at)) != std::string::npos; at++) {
-        size_t start = at + 4;
-        if (start < text.size() && isdigit((unsigned char)text[start]))
-            return text.substr(start, text.find_first_not_of("0123456789.", start) - start);
-    }
-    return std::string();
-}
-
+// The version the exe carries, fixed and in words, is the newest that
+// docs/CHANGELOG.md names: its first "## " heading that starts with a digit.
 TEST(Resources, VersionIsTheChangelogsNewest)
 {
+    std::string changelog = read_file_bytes(windows_path(KV6_SOURCE_DIR "/docs/CHANGELOG.md"));
+    size_t heading = changelog.find("\n## ");
+    while (heading != std::string::npos && !isdigit((unsigned char)changelog[heading + 4]))
+        heading = changelog.find("\n## ", heading + 1);
+    ASSERT_NE(std::string::npos, heading) << "no version heading in docs/CHANGELOG.md";
+    std::string newest = changelog.substr(heading + 4, changelog.find_first_not_of("0123456789.", heading + 4) - heading - 4);
     LoadedExe exe;
     std::string block = exe.resource(RT_VERSION, MAKEINTRESOURCEW(VS_VERSION_INFO));
+    std::wstring text((const wchar_t*)block.data(), block.size() / 2);
+    for (const wchar_t* key : {L"FileVersion", L"ProductVersion"}) {
+        size_t at = text.find(key);
+        ASSERT_NE(std::wstring::npos, at) << narrow(key);
+        at = text.find_first_not_of(L'\0', at + wcslen(key));  // past the key's end and the padding
+        EXPECT_EQ(newest, narrow(text.substr(at, text.find(L'\0', at) - at))) << narrow(key);
+    }
     const VS_FIXEDFILEINFO* fixed = nullptr;
     for (size_t at = 0; at + sizeof(VS_FIXEDFILEINFO) <= block.size() && !fixed; at += 4)
         if (((const VS_FIXEDFILEINFO*)(block.data() + at))->dwSignature == 0xFEEF04BD)
             fixed = (const VS_FIXEDFILEINFO*)(block.data() + at);
     ASSERT_NE(nullptr, fixed);
-    std::wstring text((const wchar_t*)block.data(), block.size() / 2);
-    std::string newest = changelog_version();
-    ASSERT_FALSE(newest.empty()) << "no version heading in docs/CHANGELOG.md";
-    struct Row {
-        const char* what;
-        std::string version;
-    } rows[] = {
-        {"the fixed file version", dotted(fixed->dwFileVersionMS, fixed->dwFileVersionLS)},
-        {"the fixed product version", dotted(fixed->dwProductVersionMS, fixed->dwProductVersionLS)},
-        {"FileVersion", version_string(text, L"FileVersion")},
-        {"ProductVersion", version_string(text, L"ProductVersion")},
+    auto dotted = [](DWORD most, DWORD least) {
+        return std::to_string(HIWORD(most)) + "." + std::to_string(LOWORD(most)) + "." + std::to_string(HIWORD(least)) +
+               (LOWORD(least) ? "." + std::to_string(LOWORD(least)) : "");
     };
-    for (const Row& row : rows)
-        EXPECT_EQ(newest, row.version) << row.what;
+    EXPECT_EQ(newest, dotted(fixed->dwFileVersionMS, fixed->dwFileVersionLS)) << "the fixed file version";
+    EXPECT_EQ(newest, dotted(fixed->dwProductVersionMS, fixed->dwProductVersionLS)) << "the fixed product version";
 }
 
 }  // namespace

@@ -187,7 +187,7 @@ TEST(CorpusSweep, EveryVerdictHoldsAtEveryScanTime)
                         // slow to act on what it is sent (sound runs).
                         const int late_acts[] = {0, 1000, 2000};
                         WorldRun run{page.path, profile, scan_ms, seed, strcmp(command, "find") == 0, timeout_s,
-                                     lazy_ms, !complete, complete ? 0 : late_acts[seed / 3 % 3], WORLD_AS_SERVED, 0, 0, 0};
+                                     lazy_ms, !complete, complete ? 0 : late_acts[seed / 3 % 3], WORLD_AS_SERVED, 0, 0};
                         failed += !check_run(page, *stated, run, complete);
                         runs++;
                         if (failed >= 20)

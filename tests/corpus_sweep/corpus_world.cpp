@@ -40,13 +40,13 @@ struct World {
     int generation;       // the page's re-renders seen so far
     uint64_t game_at;     // WORLD_GAME_LATE: when the game starts; 0 for not yet pressed
     int hidden;           // WORLD_HIDES: 1 while hidden, 2 once shown again
-    int stranger_started; // WORLD_STRANGER_JAVA
-    int moved;            // WORLD_MOVES: 1 once moved
     std::string play_id;  // the element whose press starts the game
     // Clicks, keys and actions the launcher takes only act_late_ms after
     // they came, in the order they came.
     std::vector<MSG> held;
     std::vector<uint64_t> held_since;
+    int stranger_started = 0;  // WORLD_STRANGER_JAVA
+    int moved = 0;             // WORLD_MOVES: 1 once moved
 };
 World world;
 // The launcher's window, kept from run to run: taking a window off the
@@ -281,12 +281,11 @@ int wait_on_virtual_time(LauncherCall* call, HWND, uint32_t limit_ms)
     }
     else if (call->kind == CALL_UI_ACTION)
         cost = world.run->fault == WORLD_ACTION_LATE ? (uint64_t)world.run->fault_for : 1 + (uint64_t)world.run->scan_ms / 50;
-    uint64_t start = virtual_time.now;
-    uint64_t given_up_at = waited_until(start, limit_ms);
-    if ((call->kind == CALL_PICTURE || call->kind == CALL_WINDOW) && world.run->fault == WORLD_BUSY && ui_stopped(start)) {
+    if ((call->kind == CALL_PICTURE || call->kind == CALL_WINDOW) && world.run->fault == WORLD_BUSY &&
+        ui_stopped(virtual_time.now)) {
         // The busy thread keeps the call until the tool gives it up; it
         // would reach the window only once the thread runs again.
-        pass_time_to(given_up_at);
+        pass_time_to(waited_until(virtual_time.now, limit_ms));
         discard_call(call);
         return CALL_OVERRAN;
     }
@@ -294,22 +293,25 @@ int wait_on_virtual_time(LauncherCall* call, HWND, uint32_t limit_ms)
         call->work(call);
         return CALL_DONE;
     }
+    uint64_t start = virtual_time.now;
     uint64_t served = world.busy_until > start ? world.busy_until : start;
+    uint64_t given_up_at = waited_until(start, limit_ms);
     if (served + cost > given_up_at) {
-        int begun = served <= given_up_at;
-        if (begun)
+        if (served <= given_up_at)
             world.busy_until = served + cost;
         pass_time_to(given_up_at);
         if (call->kind == CALL_UI_SCAN)
             world.result->overruns++;
         // An action begun lands when its time comes, as one left in a
         // worker does; a scan's late end changes nothing but the time.
-        if (begun && call->kind == CALL_UI_ACTION) {
+        if (served <= given_up_at && call->kind == CALL_UI_ACTION) {
             hold_late_call(call, served + cost);
             return CALL_OVERRAN;
         }
-        discard_call(call);
-        return begun ? CALL_OVERRAN : CALL_NOT_STARTED;
+        if (call->discard)
+            call->discard(call);
+        free_launcher_call(call);
+        return served <= given_up_at ? CALL_OVERRAN : CALL_NOT_STARTED;
     }
     // The page is read half way through the scan's time.
     pass_time_to(served);
@@ -377,7 +379,7 @@ const char* profile_name_of(int profile)
 int run_in_world(const WorldRun& run, WorldResult* result)
 {
     *result = WorldResult();
-    world = World{&run, result, nullptr, run.seed * 2654435761u + 1u, 0, 0, 0, 0, 0, 0, "", {}, {}};
+    world = World{&run, result, nullptr, run.seed * 2654435761u + 1u, 0, 0, 0, 0, "", {}, {}};
     log_hook = collect_log;
     std::vector<std::wstring> words = {L"MinecraftLauncher.exe", L"--page", run.page_path};
     if (run.profile == CLIENT_CHROMIUM)

@@ -84,7 +84,7 @@ struct WorldRun {
     int act_late_ms;  // the launcher acts on clicks, keys and actions this late
     int fault;      // a WorldFault
     int fault_at, fault_for;
-    int hide;       // --hide
+    int hide = 0;   // --hide
 };
 
 struct WorldResult {

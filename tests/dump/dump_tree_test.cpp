@@ -389,36 +389,28 @@ TEST_F(DumpWithDouble, ClientAreaIsWhereThePictureWasTaken)
     EXPECT_EQ(origin.y + client.bottom, at_picture.bottom);
 }
 
-namespace {
-
 // A launcher whose UI the run gave up on is named elevated, not stopped,
 // when it runs with more rights than the tool: Windows keeps its UI from the
 // tool. In the dump's line and in the diagnosis's note, which a replay reads.
+static int answered_elevation;
+
 TEST_F(DumpWithDouble, AnElevatedLauncherIsNamedElevatedNotStopped)
 {
-    const char* stopped_note = "# cut short: the launcher stopped answering";
-    struct Row {
-        const char* what;
-        int (*elevation)(DWORD);
-        const char* dump_line;
-        const char* note;
-    } rows[] = {
-        {"not elevated", [](DWORD) { return (int)ELEVATION_NOT_ABOVE; }, "UIA stopped answering after 0 elements",
-         stopped_note},
-        {"elevation unknown", [](DWORD) { return (int)ELEVATION_UNKNOWN; }, "UIA stopped answering after 0 elements",
-         stopped_note},
-        {"elevated above the tool", [](DWORD) { return (int)ELEVATION_ABOVE; }, "UIA launcher elevated after 0 elements",
-         "# the launcher runs elevated (as administrator) and the tool does not: Windows keeps its UI and input "
-         "from the tool; it did not stop answering"},
-    };
+    const std::vector<std::string> stopped = {"UIA stopped answering after 0 elements",
+                                              "# cut short: the launcher stopped answering"};
+    const std::vector<std::string> elevated = {
+        "UIA launcher elevated after 0 elements",
+        "# the launcher runs elevated (as administrator) and the tool does not: Windows keeps its UI and input "
+        "from the tool; it did not stop answering"};
     wchar_t folder[MAX_PATH] = L"";
     GetTempPathW(MAX_PATH, folder);
     std::wstring file = std::wstring(folder) + L"kv6-dump-elevated.diagnosis";
     wchar_t program[] = L"KestrovV6-Play.exe", command[] = L"find";
     wchar_t* argv[] = {program, command};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        machine.launcher_elevation = row.elevation;
+    for (int elevation : {ELEVATION_NOT_ABOVE, ELEVATION_UNKNOWN, ELEVATION_ABOVE}) {
+        SCOPED_TRACE(elevation);
+        answered_elevation = elevation;
+        machine.launcher_elevation = [](DWORD) { return answered_elevation; };
         ui_route.given_up = 1;
         start_diagnosis(2, argv, file.c_str());
         write_diagnosis("NOTFOUND", 2);
@@ -426,11 +418,9 @@ TEST_F(DumpWithDouble, AnElevatedLauncherIsNamedElevatedNotStopped)
         ui_route.given_up = 0;
         machine = SYSTEM_QUERIES;
         std::string text = read_file_bytes(file);
-        EXPECT_NE(std::string::npos, text.find("\r\n" + std::string(row.dump_line) + "\r\n")) << text;
-        EXPECT_NE(std::string::npos, text.find("\r\n" + std::string(row.note) + "\r\n")) << text;
+        for (const std::string& line : elevation == ELEVATION_ABOVE ? elevated : stopped)
+            EXPECT_NE(std::string::npos, text.find("\r\n" + line + "\r\n")) << text;
         DeleteFileW(file.c_str());
         DeleteFileW((file + L".bmp").c_str());
     }
 }
-
-}  // namespace

@@ -68,25 +68,23 @@ HWND plain_foreground_window()
 // poll; the run waits on for a window as without it.
 TEST_F(Driver, NoLauncherWaitsThenGivesUp)
 {
-    for (int launcher_hidden = 0; launcher_hidden <= 1; launcher_hidden++)
-        for (int hidden = 0; hidden <= 1; hidden++) {
-            install_virtual_time(START);
-            pinned_machine = launcher_hidden ? PINNED_LAUNCHER_HIDDEN : PINNED_PLAIN;
-            hide_mode = hidden;
-            EXPECT_EQ(2, run_press(1));
-            std::vector<std::string> lines = {"WAITING window", "NOTFOUND"};
-            if (launcher_hidden)
-                lines.insert(lines.begin() + 1, "STATE launcher-hidden");
-            ASSERT_EQ(lines, reported);
-            if (launcher_hidden) {
-                EXPECT_EQ(START, reported_at[1]) << "named within the first pass";
-            }
-            uint32_t poll = hidden ? 40 : 400;
-            for (uint32_t wait : virtual_time.waits)
-                EXPECT_EQ(poll, wait);
-            EXPECT_EQ(1000 / poll * poll + (1000 % poll ? poll : 0), total_waited());
-            EXPECT_EQ(0, hide_mode);
-        }
+    for (int run = 0; run < 4; run++) {
+        int hidden = run % 2, launcher_hidden = run / 2;
+        install_virtual_time(START);
+        pinned_machine = launcher_hidden ? PINNED_LAUNCHER_HIDDEN : PINNED_PLAIN;
+        hide_mode = hidden;
+        EXPECT_EQ(2, run_press(1));
+        std::vector<std::string> lines = {"WAITING window", "NOTFOUND"};
+        if (launcher_hidden)
+            lines.insert(lines.begin() + 1, "STATE launcher-hidden");
+        ASSERT_EQ(lines, reported);
+        EXPECT_EQ(START, reported_at[launcher_hidden]) << "named within the first pass";
+        uint32_t poll = hidden ? 40 : 400;
+        for (uint32_t wait : virtual_time.waits)
+            EXPECT_EQ(poll, wait);
+        EXPECT_EQ(1000 / poll * poll + (1000 % poll ? poll : 0), total_waited());
+        EXPECT_EQ(0, hide_mode);
+    }
 }
 
 TEST_F(Driver, FindReportsTheTargetAndBringsTheFrontWindowForward)
@@ -175,8 +173,7 @@ TEST_F(Driver, StuckInHideModeShowsTheWindowsAgain)
         int tree;
         std::vector<std::string> lines;  // after WINDOW
         uint64_t stuck_within_ms;        // of WINDOW; 0: as the press takes
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"nothing in the way", PINNED_PLAIN, 0, 1, every, 0},
         {"run as administrator", PINNED_ELEVATED, 0, 1,
          named("launcher-elevated", {FOUND, "TRY invoke", "TRY legacy", "STUCK"}), 15000},
@@ -235,10 +232,9 @@ TEST_F(Driver, StuckInHideModeShowsTheWindowsAgain)
         pump_for(200);
         std::vector<std::string> log = launcher_log(&launcher);
         log.erase(log.begin(), log.begin() + (long)log_before);
-        int posted = count_with(lines, "TRY message", ""), clicked = count_with(lines, "TRY click", "");
-        clicked -= count_with(lines, "STATE foreground-refused", "");
-        EXPECT_EQ(posted, count_with(log, "LBUTTONDOWN", " posted") > 0);
-        EXPECT_EQ(clicked, count_with(log, "LBUTTONDOWN", " real"));
+        EXPECT_EQ(count_with(lines, "TRY message", ""), count_with(log, "LBUTTONDOWN", " posted") > 0);
+        EXPECT_EQ(count_with(lines, "TRY click", "") - count_with(lines, "STATE foreground-refused", ""),
+                  count_with(log, "LBUTTONDOWN", " real"));
         if (player_window)
             DestroyWindow(player_window);
     }

@@ -96,14 +96,15 @@ TEST_F(LocatePass, DismissFallsBackFromInvokeToLegacyToEscape)
     struct Row {
         int has_button;
         HRESULT invoke_result, legacy_result;
-        const char* report;  // null: none
+        const char* report;
         int escapes;
-        int pinned;
-    } rows[] = {
-        {1, S_OK, S_OK, "POPUP closed with OK", 0, PINNED_PLAIN},
-        {1, E_FAIL, S_OK, "POPUP closed with OK", 0, PINNED_PLAIN},
-        {1, E_FAIL, E_FAIL, "POPUP closed with Escape", 1, PINNED_PLAIN},
-        {0, S_OK, S_OK, "POPUP closed with Escape", 1, PINNED_PLAIN},
+        int pinned = PINNED_PLAIN;
+    };
+    const Row rows[] = {
+        {1, S_OK, S_OK, "POPUP closed with OK", 0},
+        {1, E_FAIL, S_OK, "POPUP closed with OK", 0},
+        {1, E_FAIL, E_FAIL, "POPUP closed with Escape", 1},
+        {0, S_OK, S_OK, "POPUP closed with Escape", 1},
         {1, S_OK, S_OK, nullptr, 0, PINNED_ELEVATED},
         {0, S_OK, S_OK, nullptr, 0, PINNED_ELEVATED},
     };
@@ -112,9 +113,8 @@ TEST_F(LocatePass, DismissFallsBackFromInvokeToLegacyToEscape)
         remove_uia_double(d);
         install_uia_double(local);
         add_store_popup(local, RECT{300, 300, 700, 400});
-        int button = -1;
         if (row.has_button) {
-            button = add_button(local, L"OK", RECT{450, 420, 550, 450});
+            int button = add_button(local, L"OK", RECT{450, 420, 550, 450});
             local.nodes[button].invoke_result = row.invoke_result;
             local.nodes[button].default_action_result = row.legacy_result;
         }
@@ -125,8 +125,8 @@ TEST_F(LocatePass, DismissFallsBackFromInvokeToLegacyToEscape)
         EXPECT_EQ(1, handled);
         EXPECT_EQ(row.report ? std::vector<std::string>{row.report} : std::vector<std::string>{}, reported);
         EXPECT_EQ(row.escapes, escapes_posted());
-        if (button >= 0) {
-            EXPECT_EQ(row.pinned == PINNED_PLAIN, local.nodes[button].invoke_calls);
+        if (row.has_button) {
+            EXPECT_EQ(row.pinned == PINNED_PLAIN, local.nodes.back().invoke_calls);
         }
         EXPECT_EQ(0, local.live_objects);
         remove_uia_double(local);
@@ -367,13 +367,14 @@ TEST_F(LocateOnLauncher, SuspectedPopupGetsAtMostThreeSpacedEscapes)
     // A red button: the picture is not flat, yet there is no green button.
     start({L"--button-colour", L"c03030"});
     add_caption();
-    // Each Escape sent may change the page: two looks after it before the
-    // next. A refused one changed nothing: only the spacing holds the next.
     struct Step {
         uint64_t at;
-        int escapes_so_far, refused_so_far;
-    } steps[] = {{5000, 0, 0},  {5001, 1, 1},  {9001, 1, 1},  {9002, 2, 2},
-                 {13003, 2, 3}, {13004, 3, 3}, {17004, 3, 3}, {30000, 3, 3}};
+        size_t escapes_so_far;
+        size_t refused_so_far;  // a refused Escape changed nothing: only the spacing holds the next
+    };
+    // Each Escape may change the page: two looks after it before the next.
+    const Step steps[] = {{5000, 0, 0},  {5001, 1, 1},  {9001, 1, 1},  {9002, 2, 2},
+                          {13003, 2, 3}, {13004, 3, 3}, {17004, 3, 3}, {30000, 3, 3}};
     enum { SENT, REFUSED, HIGH_CONTRAST };
     for (int row : {SENT, REFUSED, HIGH_CONTRAST}) {
         install_virtual_time(START);
@@ -386,9 +387,9 @@ TEST_F(LocateOnLauncher, SuspectedPopupGetsAtMostThreeSpacedEscapes)
         }
         for (const Step& step : steps) {
             EXPECT_EQ("", pass_at(step.at));
-            int tried = row == SENT ? step.escapes_so_far : row == REFUSED ? step.refused_so_far : 0;
-            EXPECT_EQ(tried, state.escape_count) << row << " at " << step.at;
-            EXPECT_EQ(row == SENT ? (size_t)step.escapes_so_far : 0u, reported.size()) << row << " at " << step.at;
+            size_t tried = row == SENT ? step.escapes_so_far : row == REFUSED ? step.refused_so_far : 0;
+            EXPECT_EQ(tried, (size_t)state.escape_count) << row << " at " << step.at;
+            EXPECT_EQ(row == SENT ? step.escapes_so_far : 0u, reported.size()) << row << " at " << step.at;
         }
         reset_input_calls();
         for (const std::string& line : reported)

@@ -58,33 +58,24 @@ struct PressElement : ::testing::Test {
     int press(uint64_t end_ms = PRESS_MS) { return press_target(window, &target, nullptr, START + end_ms); }
 };
 
-// A refused action costs no confirmation time; message: 40 + 70 ms of
-// posting, then the whole 4500 ms confirmation; click: the launcher is not
-// under the point, so no click and no wait beyond bringing the window forward
-// and putting the cursor there. A press whose end comes in the message's
-// confirmation ends there.
 TEST_F(PressElement, EveryMethodInTurnNoneBegunPastTheEnd)
 {
     d.nodes[play].invoke_result = E_FAIL;
     d.nodes[play].default_action_result = E_FAIL;
-    struct Row {
-        uint64_t end_ms;
-        std::vector<std::string> lines;
-        std::vector<uint64_t> at;  // each line's time
-        uint64_t waited;
-    } rows[] = {
-        {PRESS_MS, lines({"TRY invoke", "TRY legacy", "TRY message", "TRY click"}), {0, 0, 0, 4610}, 4610 + 300 + 30},
-        {4000, lines({"TRY invoke", "TRY legacy", "TRY message"}), {0, 0, 0}, 4110},
-    };
-    for (const Row& row : rows) {
-        install_virtual_time(START);
-        EXPECT_EQ(0, press(row.end_ms));
-        EXPECT_EQ(row.lines, reported);
-        for (uint64_t& at : reported_at)
-            at -= START;
-        EXPECT_EQ(row.at, reported_at);
-        EXPECT_EQ(row.waited, total_waited()) << row.end_ms;
-    }
+    EXPECT_EQ(0, press());
+    EXPECT_EQ(lines({"TRY invoke", "TRY legacy", "TRY message", "TRY click"}), reported);
+    EXPECT_EQ(0u, reported_after(1)) << "a refused action costs no confirmation time";
+    EXPECT_EQ(0u, reported_after(2));
+    // message: 40 + 70 ms of posting, then the whole 4500 ms confirmation.
+    EXPECT_EQ(40u + 70u + 4500u, reported_after(3));
+    // click: the launcher is not under the point, so no click and no wait
+    // beyond bringing the window forward and putting the cursor there.
+    EXPECT_EQ(4610u + 300u + 30u, total_waited());
+    // The press's end comes in the message's confirmation: it ends there.
+    install_virtual_time(START);
+    EXPECT_EQ(0, press(4000));
+    EXPECT_EQ(lines({"TRY invoke", "TRY legacy", "TRY message"}), reported);
+    EXPECT_EQ(4110u, total_waited());
 }
 
 TEST_F(PressElement, NewJavaProcessConfirmsAndIsReported)

@@ -104,20 +104,20 @@ struct RealRun {
     const char* command;
     int chromium;
     const char* proves;
-    int setting;          // a RealSetting
-    const char* outcome;  // the run's own outcome in place of the page's, or null
+    int setting = AS_SERVED;        // a RealSetting
+    const char* outcome = nullptr;  // the run's own outcome in place of the page's
 };
 
 const RealRun REAL_RUNS[] = {
-    {"home-en.page", "find", 0, "Play beside the profile, read across processes from the kit's provider", AS_SERVED, nullptr},
-    {"home-en.page", "press", 0, "no pattern reaches the provider: posted messages press", AS_SERVED, nullptr},
-    {"play-disabled.page", "find", 0, "IsEnabled is unread: the disabled Play is found", AS_SERVED, nullptr},
-    {"play-offscreen.page", "find", 0, "IsOffscreen is unread: Play outside the window is off screen all the same", AS_SERVED, nullptr},
-    {"other-profile.page", "find", 0, "NOT_SELECTED once its looks are had", AS_SERVED, nullptr},
-    {"store-popup.page", "press", 0, "the pop-up closed by Escape, then Play", AS_SERVED, nullptr},
-    {"home-en.page", "find", 1, "Chromium's late tree: an empty document, then the page", AS_SERVED, nullptr},
-    {"modal-dialog.page", "press", 1, "a modal dialog keeps Play out of the tree until Escape closes it", AS_SERVED, nullptr},
-    {"rerender-press.page", "press", 1, "a re-render during the press: stale elements, then a real click", AS_SERVED, nullptr},
+    {"home-en.page", "find", 0, "Play beside the profile, read across processes from the kit's provider"},
+    {"home-en.page", "press", 0, "no pattern reaches the provider: posted messages press"},
+    {"play-disabled.page", "find", 0, "IsEnabled is unread: the disabled Play is found"},
+    {"play-offscreen.page", "find", 0, "IsOffscreen is unread: Play outside the window is off screen all the same"},
+    {"other-profile.page", "find", 0, "NOT_SELECTED once its looks are had"},
+    {"store-popup.page", "press", 0, "the pop-up closed by Escape, then Play"},
+    {"home-en.page", "find", 1, "Chromium's late tree: an empty document, then the page"},
+    {"modal-dialog.page", "press", 1, "a modal dialog keeps Play out of the tree until Escape closes it"},
+    {"rerender-press.page", "press", 1, "a re-render during the press: stale elements, then a real click"},
     {"home-en.page", "press", 0, "a cursor kept off Play: no real click, on Play or on anything under the cursor",
      CURSOR_CLIPPED, "FOUND uia 600 664 220 60; TRY message; TRY click; STUCK exit 4"},
     {"home-en.page", "press", 0,
@@ -126,10 +126,6 @@ const RealRun REAL_RUNS[] = {
      RUN_AS_ADMINISTRATOR, "STATE launcher-elevated; FOUND uia 600 664 220 60; TRY invoke; TRY legacy; STUCK exit 4"},
 };
 
-// What a launcher above the tool must never get, in its log (a mouse move
-// comes with the cursor over a window that shows: it is not the tool's).
-const char* const NOT_FOR_ELEVATED[] = {"CLICK ", "KEY", "VIA ", "LBUTTON", "SHOWN"};
-
 enum Conclusion { REAL_PASSED, REAL_FAILED, REAL_INCONCLUSIVE };
 
 // One run against a fresh launcher. `message` gets what both sides printed.
@@ -137,10 +133,8 @@ int run_once(const RealRun& real, const StatedOutcome& stated, int passes, int t
 {
     SimulatedLauncher launcher;
     std::vector<std::wstring> arguments = launcher_arguments(real.page, real.chromium);
-    if (real.setting == CURSOR_CLIPPED) {
-        arguments.push_back(L"--accept");
-        arguments.push_back(L"real");
-    }
+    if (real.setting == CURSOR_CLIPPED)
+        arguments.insert(arguments.end(), {L"--accept", L"real"});
     const wchar_t* exe =
         real.setting == RUN_AS_ADMINISTRATOR ? L"Elevated\\MinecraftLauncher.exe" : L"MinecraftLauncher.exe";
     if (!start_launcher(&launcher, arguments, exe)) {
@@ -194,7 +188,8 @@ int run_once(const RealRun& real, const StatedOutcome& stated, int passes, int t
                std::to_string(passes) + "): " + why + "\n  the tool printed\n" + joined(lines) + "  exit code " +
                std::to_string(result.exit_code) + "\n  the launcher logged\n" + joined(log);
     if (real.setting == RUN_AS_ADMINISTRATOR) {
-        for (const char* acted : NOT_FOR_ELEVATED)
+        // Not a mouse move: it comes with the cursor over any window that shows.
+        for (const char* acted : {"CLICK ", "KEY", "VIA ", "LBUTTON", "SHOWN"})
             if (count_starting(log, acted)) {
                 *message = std::string("the launcher above the tool logged ") + acted + "\n" + *message;
                 return REAL_FAILED;

@@ -112,19 +112,19 @@ int launcher_test(const ProcessRow* row, void*)
 TEST(GameProcess, OnlyTheLaunchersNewJavaInTheToolsSessionIsTheGame)
 {
     const DWORD J = 1, S = 1;  // java; the tool's session
+    const ProcessRow L = {10, 4, 0, 500, S, 1};  // the launcher
     const GameCase cases[] = {
-        {"the launcher's child", {{10, 4, 0, 500, S, 1}, {20, 10, J, 1500, S, 1}}, 1},
-        {"through a runtime's starter", {{10, 4, 0, 500, S, 1}, {15, 10, 0, 1200, S, 1}, {20, 15, J, 1500, S, 1}}, 2},
-        {"running when the run began", {{10, 4, 0, 500, S, 1}, {30, 10, J, 1500, S, 1}}, -1},
-        {"created before the run began", {{10, 4, 0, 500, S, 1}, {20, 10, J, 900, S, 1}}, -1},
-        {"another session", {{10, 4, 0, 500, S, 1}, {20, 10, J, 1500, 2, 1}}, -1},
-        {"session unread", {{10, 4, 0, 500, S, 1}, {20, 10, J, 1500, S, 0}}, -1},
-        {"an IDE's", {{10, 4, 0, 500, S, 1}, {11, 4, 0, 600, S, 1}, {20, 11, J, 1500, S, 1}}, -1},
+        {"the launcher's child", {L, {20, 10, J, 1500, S, 1}}, 1},
+        {"through a runtime's starter", {L, {15, 10, 0, 1200, S, 1}, {20, 15, J, 1500, S, 1}}, 2},
+        {"running when the run began", {L, {30, 10, J, 1500, S, 1}}, -1},
+        {"created before the run began", {L, {20, 10, J, 900, S, 1}}, -1},
+        {"another session", {L, {20, 10, J, 1500, 2, 1}}, -1},
+        {"session unread", {L, {20, 10, J, 1500, S, 0}}, -1},
+        {"an IDE's", {L, {11, 4, 0, 600, S, 1}, {20, 11, J, 1500, S, 1}}, -1},
         {"the parent's id reused by the launcher", {{10, 4, 0, 2000, S, 1}, {20, 10, J, 1500, S, 1}}, -1},
-        {"a parent whose time is unread", {{15, 10, 0, 0, S, 1}, {10, 4, 0, 500, S, 1}, {20, 15, J, 1500, S, 1}}, -1},
+        {"a parent whose time is unread", {{15, 10, 0, 0, S, 1}, L, {20, 15, J, 1500, S, 1}}, -1},
         {"its own parent", {{20, 20, J, 1500, S, 1}}, -1},
-        {"the stranger first, the game second", {{20, 11, J, 1500, S, 1}, {11, 4, 0, 600, S, 1},
-                                                 {10, 4, 0, 500, S, 1}, {21, 10, J, 1600, S, 1}}, 3},
+        {"the stranger first, the game second", {{20, 11, J, 1500, S, 1}, {11, 4, 0, 600, S, 1}, L, {21, 10, J, 1600, S, 1}}, 3},
     };
     JavaBaseline baseline{};
     baseline.count = 1;
@@ -135,7 +135,7 @@ TEST(GameProcess, OnlyTheLaunchersNewJavaInTheToolsSessionIsTheGame)
         EXPECT_EQ(c.game, game_process_among(c.rows.data(), (int)c.rows.size(), &baseline, launcher_test, nullptr))
             << c.what;
     // Parents past the climb's bound are not looked at.
-    std::vector<ProcessRow> deep = {{10, 4, 0, 500, S, 1}};
+    std::vector<ProcessRow> deep = {L};
     for (DWORD pid = 100; pid < 100 + MAX_PARENT_STEPS; pid++)
         deep.push_back({pid, pid == 100 ? 10u : pid - 1, 0, 600, S, 1});
     deep.push_back({20, deep.back().pid, J, 1500, S, 1});

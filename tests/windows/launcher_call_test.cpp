@@ -68,16 +68,15 @@ TEST(LauncherCall, ABlockedCallIsGivenUpAtItsLimitAndHandedOver)
 {
     struct Row {
         const char* what;
-        int keep;
-        int let_go_while_blocked;
+        int keep, let_go_while_blocked;
         LONG discarded;  // by the time the worker ended
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"given up: the worker discards it when it ends", 0, 0, 1},
         {"kept: waited for again, it is the caller's to read", 1, 0, 0},
         {"kept, then let go while blocked: the worker discards it", 1, 1, 1},
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
         volatile LONG worked = 0, discarded = 0, held_back = 0;
         HWND window = (HWND)(ULONG_PTR)(0x7770 + 0x10 * (&row - rows));
         HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -85,34 +84,33 @@ TEST(LauncherCall, ABlockedCallIsGivenUpAtItsLimitAndHandedOver)
         call->head.keep = row.keep;
         call->changes_kind = 1;
         ULONGLONG start = GetTickCount64();
-        EXPECT_EQ(CALL_OVERRAN, await_call(&call->head, window, 300)) << row.what;
+        EXPECT_EQ(CALL_OVERRAN, await_call(&call->head, window, 300));
         ULONGLONG waited = GetTickCount64() - start;
-        EXPECT_GE(waited, 300u) << row.what;
-        EXPECT_LT(waited, 3000u) << row.what << ": the limit holds";
-        EXPECT_EQ(1, calls_left_running()) << row.what << ": the worker still waits in the launcher";
+        EXPECT_GE(waited, 300u);
+        EXPECT_LT(waited, 3000u) << "the limit holds";
+        EXPECT_EQ(1, calls_left_running()) << "the worker still waits in the launcher";
         // Read before the record was handed over: the worker's change to it
         // does not free another call of its kind.
         EXPECT_EQ(CALL_NOT_STARTED,
-                  await_call(&new_test_call(nullptr, &worked, &held_back, CALL_UI_ACTION)->head, window, 50))
-            << row.what;
-        EXPECT_EQ(1, held_back) << row.what << ": a call not begun gives back what it holds at once";
+                  await_call(&new_test_call(nullptr, &worked, &held_back, CALL_UI_ACTION)->head, window, 50));
+        EXPECT_EQ(1, held_back) << "a call not begun gives back what it holds at once";
         if (row.keep) {
-            EXPECT_EQ(CALL_OVERRAN, await_call_again(&call->head, window, 50)) << row.what;
+            EXPECT_EQ(CALL_OVERRAN, await_call_again(&call->head, window, 50));
             if (row.let_go_while_blocked)
                 let_go_of_call(&call->head);
         }
-        EXPECT_EQ(0, discarded) << row.what;
+        EXPECT_EQ(0, discarded);
         // The launcher answers at last.
         SetEvent(release);
         if (row.keep && !row.let_go_while_blocked) {
-            EXPECT_EQ(CALL_DONE, await_call_again(&call->head, window, 2000)) << row.what;
-            EXPECT_EQ(1, worked) << row.what;
+            EXPECT_EQ(CALL_DONE, await_call_again(&call->head, window, 2000));
+            EXPECT_EQ(1, worked);
             free_launcher_call(&call->head);
         }
         await_no_workers();
-        EXPECT_EQ(0, calls_left_running()) << row.what;
-        EXPECT_EQ(1, worked) << row.what;
-        EXPECT_EQ(row.discarded, discarded) << row.what;
+        EXPECT_EQ(0, calls_left_running());
+        EXPECT_EQ(1, worked);
+        EXPECT_EQ(row.discarded, discarded);
         CloseHandle(release);
     }
 }
