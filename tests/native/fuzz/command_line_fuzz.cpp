@@ -3,25 +3,18 @@
 // first): the options walk (src/app/read_options.cpp), the profile's normal
 // form, and the diagnosis's record of the command (src/diag/diagnosis_text.cpp).
 #include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <string>
 #include <vector>
 
+#include "fuzz_fail.h"
 #include "app/read_options.h"
 #include "app/settings.h"
 #include "diag/diagnosis_text.h"
 #include "uia/normalize.h"
 
 namespace {
-
-void fail(const char* why)
-{
-    fprintf(stderr, "command line fuzz: %s\n", why);
-    abort();
-}
 
 // As the diagnosis keeps them (src/diag/diagnosis.cpp).
 const size_t COMMAND_LINE_BYTES = 4096, COMMAND_NOTE_BYTES = 1024;

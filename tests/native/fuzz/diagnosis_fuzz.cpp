@@ -4,23 +4,17 @@
 // that run's outcome written as text and read back, and the run judged
 // against every outcome stated.
 #include <stdint.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <string>
 #include <vector>
 
+#include "fuzz_fail.h"
 #include "page_outcomes.h"
 #include "player_file.h"
 
 namespace {
-
-void fail(const char* why)
-{
-    fprintf(stderr, "diagnosis fuzz: %s\n", why);
-    abort();
-}
 
 // "#> 123 LINE" into LINE, as the replay's sed reads a run's line.
 int run_line(const std::string& line, std::string* rest)

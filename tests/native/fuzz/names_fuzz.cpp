@@ -5,21 +5,14 @@
 // rectangle (four 32-bit numbers), then per element a type byte, a flags
 // byte, its rectangle and its name in UTF-16LE up to a 0 unit.
 #include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
 
 #include <vector>
 
+#include "fuzz_fail.h"
 #include "uia/classify.h"
 #include "uia/normalize.h"
 
 namespace {
-
-void fail(const char* why)
-{
-    fprintf(stderr, "names fuzz: %s\n", why);
-    abort();
-}
 
 struct Reader {
     const uint8_t* data;
@@ -36,12 +29,7 @@ LONG read_long(Reader* in)
 
 RECT read_rect(Reader* in)
 {
-    RECT rect;
-    rect.left = read_long(in);
-    rect.top = read_long(in);
-    rect.right = read_long(in);
-    rect.bottom = read_long(in);
-    return rect;
+    return RECT{read_long(in), read_long(in), read_long(in), read_long(in)};  // in order, left to right
 }
 
 int is_blank(wchar_t unit)

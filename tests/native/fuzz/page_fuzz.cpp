@@ -3,12 +3,11 @@
 // reads the same as its UTF-16 twin, and survives what the simulator does
 // with it.
 #include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
 
 #include <string>
 #include <vector>
 
+#include "fuzz_fail.h"
 #include "page.h"
 #include "page_twins.h"
 
@@ -100,10 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (!page_difference(utf8, utf16, 1).empty())
             broken = "the UTF-16 twin reads otherwise";
     }
-    if (broken) {
-        fprintf(stderr, "page fuzz: %s\n", broken);
-        abort();
-    }
+    if (broken)
+        fail(broken);
     use_page(page);
     return 0;
 }

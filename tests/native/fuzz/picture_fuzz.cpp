@@ -4,8 +4,6 @@
 // of player_file.h; read through a file, the same bytes get the same verdict
 // and pixels; a refusal reads as one log line.
 #include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -13,6 +11,7 @@
 
 #include <string>
 
+#include "fuzz_fail.h"
 #include "page_picture.h"
 
 namespace {
@@ -81,9 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const char* broken = broken_picture(bytes, verdict, read, layout);
     if (!broken)
         broken = broken_file(bytes, verdict, read);
-    if (broken) {
-        fprintf(stderr, "picture fuzz: %s\n", broken);
-        abort();
-    }
+    if (broken)
+        fail(broken);
     return 0;
 }
