@@ -213,8 +213,8 @@ struct WorldCase {
     int timeout_s;
     std::vector<int> scan_times;
     const char* outcome;
-    const char* quiet_after;
-    int quiet_ms;
+    const char* quiet_after = "";
+    int quiet_ms = 0;
 };
 
 const WorldCase WORLD_CASES[] = {
@@ -235,51 +235,47 @@ const WorldCase WORLD_CASES[] = {
     {"a window that hides and shows again starts its looks and clocks anew", "kit/pages/modal-dialog.page", CLIENT_WINE10,
      "press", WORLD_HIDES, 1000, 6000, 25, {1, 500},
      "STATE launcher-hidden; POPUP? Escape; FOUND uia 600 664 220 60; TRY message; PRESSED message exit 0", "SHOWN", 4000},
-    {"a java process another program starts as the press lands confirms nothing", "kit/pages/home-en.page",
-     CLIENT_WINE10, "press", WORLD_STRANGER_JAVA, 0, 0, 40, {1, 2000},
-     "FOUND uia 600 664 220 60; TRY message; TRY click; STUCK exit 4", "", 0},
+    {"a java process another program starts as the press lands confirms nothing", "kit/pages/home-en.page", CLIENT_WINE10,
+     "press", WORLD_STRANGER_JAVA, 0, 0, 40, {1, 2000}, "FOUND uia 600 664 220 60; TRY message; TRY click; STUCK exit 4"},
     {"high contrast leaves the UI Automation route as it is: Play beside its profile, no colour needed",
      "tests/corpus_sweep/pages/high-contrast.page", CLIENT_WINDOWS, "find", WORLD_HIGH_CONTRAST, 0, 0, 15, {1, 2000},
-     "STATE high-contrast; FOUND uia 600 664 220 60 exit 0", "", 0},
+     "STATE high-contrast; FOUND uia 600 664 220 60 exit 0"},
     {"in high contrast a picture without green is no pop-up: no Escape", "tests/corpus_sweep/pages/high-contrast.page",
-     CLIENT_NONE, "press", WORLD_HIGH_CONTRAST, 0, 0, 20, {1}, "STATE high-contrast; NOTFOUND exit 2", "", 0},
+     CLIENT_NONE, "press", WORLD_HIGH_CONTRAST, 0, 0, 20, {1}, "STATE high-contrast; NOTFOUND exit 2"},
     {"in high contrast a green box without the marker is no other profile: no NOT_SELECTED",
      "tests/corpus_sweep/pages/high-contrast-picture.page", CLIENT_NONE, "find", WORLD_HIGH_CONTRAST, 0, 0, 10, {1},
-     "STATE high-contrast; NOTFOUND exit 2", "", 0},
+     "STATE high-contrast; NOTFOUND exit 2"},
     {"a launcher above the tool is never hidden, posted to or clicked: found in a picture, STUCK at once",
      "kit/pages/home-en.page", CLIENT_WINDOWS, "press --hide", WORLD_ELEVATED, 0, 0, 40, {1, 500, 2000},
-     "STATE launcher-elevated; FOUND pixels 600 664 220 60; STUCK exit 4", "", 0},
-    {"find against a launcher above the tool goes on as usual, and never hides it", "kit/pages/home-en.page",
-     CLIENT_WINDOWS, "find --hide", WORLD_ELEVATED, 0, 0, 20, {1, 2000},
-     "STATE launcher-elevated; FOUND pixels 600 664 220 60 exit 0", "", 0},
+     "STATE launcher-elevated; FOUND pixels 600 664 220 60; STUCK exit 4"},
+    {"find against a launcher above the tool goes on as usual, and never hides it", "kit/pages/home-en.page", CLIENT_WINDOWS,
+     "find --hide", WORLD_ELEVATED, 0, 0, 20, {1, 2000}, "STATE launcher-elevated; FOUND pixels 600 664 220 60 exit 0"},
     // Wine 10's client reaches no pattern: posted messages are lost on this
     // page, and only a real click presses.
     {"a launcher on another virtual desktop gets no real click", "kit/pages/rerender-press.page", CLIENT_WINE10, "press",
-     WORLD_CLOAKED, 0, 0, 20, {1, 500}, "STATE launcher-cloaked; FOUND uia 600 664 220 60; TRY message; STUCK exit 4",
-     "", 0},
+     WORLD_CLOAKED, 0, 0, 20, {1, 500}, "STATE launcher-cloaked; FOUND uia 600 664 220 60; TRY message; STUCK exit 4"},
     {"a player away gets no real click", "kit/pages/rerender-press.page", CLIENT_WINE10, "press", WORLD_AWAY, 0, 0, 20,
-     {1, 500}, "STATE session-not-present; FOUND uia 600 664 220 60; TRY message; STUCK exit 4", "", 0},
+     {1, 500}, "STATE session-not-present; FOUND uia 600 664 220 60; TRY message; STUCK exit 4"},
     {"what works without the player goes on, and the click once the player is back", "kit/pages/rerender-press.page",
      CLIENT_WINE10, "press", WORLD_AWAY, 0, 3000, 20, {1, 500},
-     "STATE session-not-present; FOUND uia 600 664 220 60; TRY message; TRY click; PRESSED click exit 0", "", 0},
-    {"a full-screen game in front keeps its foreground: no real click", "kit/pages/rerender-press.page", CLIENT_WINE10,
-     "press", WORLD_FULL_SCREEN, 0, 0, 20, {1, 500},
-     "STATE full-screen; FOUND uia 600 664 220 60; TRY message; STUCK exit 4", "", 0},
+     "STATE session-not-present; FOUND uia 600 664 220 60; TRY message; TRY click; PRESSED click exit 0"},
+    {"a full-screen game in front keeps its foreground: no real click", "kit/pages/rerender-press.page", CLIENT_WINE10, "press",
+     WORLD_FULL_SCREEN, 0, 0, 20, {1, 500}, "STATE full-screen; FOUND uia 600 664 220 60; TRY message; STUCK exit 4"},
     {"a foreground Windows refuses: no real click, and the line says why", "kit/pages/rerender-press.page",
      CLIENT_WINE10, "press", WORLD_FOREGROUND_REFUSED, 0, 0, 20, {1, 500},
-     "FOUND uia 600 664 220 60; TRY message; TRY click; STATE foreground-refused; STUCK exit 4", "", 0},
+     "FOUND uia 600 664 220 60; TRY message; TRY click; STATE foreground-refused; STUCK exit 4"},
     {"an action that lands 6 s late is pending: it is the method that pressed, and nothing presses over it",
      "kit/pages/home-en.page", CLIENT_WINDOWS, "press", WORLD_ACTION_LATE, 0, 6000, 40, {1, 500, 2000},
-     "FOUND uia 600 664 220 60; TRY invoke; PRESSED invoke exit 0", "", 0},
+     "FOUND uia 600 664 220 60; TRY invoke; PRESSED invoke exit 0"},
     {"a window moved 200 px during the confirmation shows no press: the next method presses where Play went",
      "kit/pages/rerender-press.page", CLIENT_WINDOWS, "press", WORLD_MOVES, 1500, 200, 20, {1, 200},
-     "FOUND uia 600 664 220 60; TRY invoke; TRY legacy; TRY message; PRESSED message exit 0", "", 0},
+     "FOUND uia 600 664 220 60; TRY invoke; TRY legacy; TRY message; PRESSED message exit 0"},
     {"a press in the watch keeps the first press's rules and the watch's end", "tests/corpus_sweep/pages/popup-after-press.page",
      CLIENT_WINDOWS, "press", WORLD_AS_SERVED, 0, 0, 40, {1, 500, 2000},
-     "FOUND uia 600 664 220 60; PRESSED invoke; POPUP closed with Not now; FOUND uia again exit 0", "", 0},
+     "FOUND uia 600 664 220 60; PRESSED invoke; POPUP closed with Not now; FOUND uia again exit 0"},
     {"a capture blocked as PrintWindow blocks on a busy launcher: a hide-mode NOTFOUND ends within its bound",
      "kit/pages/other-profile.page", CLIENT_WINDOWS, "find --hide", WORLD_BUSY, 6000, 0, 10, {1, 500},
-     "NOT_SELECTED; NOTFOUND exit 2", "", 0},
+     "NOT_SELECTED; NOTFOUND exit 2"},
 };
 
 // A launcher above the tool: nothing posted, sent or clicked, never hidden

@@ -339,15 +339,12 @@ void put_players_game_in_front()
 // What the system answers the tool in this world (the harness's pinned answers).
 int pinned_for(int fault)
 {
-    const int pinned[][2] = {{WORLD_ELEVATED, PINNED_ELEVATED},
-                             {WORLD_CLOAKED, PINNED_CLOAKED},
-                             {WORLD_FULL_SCREEN, PINNED_FULL_SCREEN},
-                             {WORLD_FOREGROUND_REFUSED, PINNED_FOREGROUND_REFUSED},
-                             {WORLD_HIGH_CONTRAST, PINNED_HIGH_CONTRAST}};
-    for (const auto& answer : pinned)
-        if (answer[0] == fault)
-            return answer[1];
-    return PINNED_PLAIN;
+    return fault == WORLD_ELEVATED             ? PINNED_ELEVATED
+           : fault == WORLD_CLOAKED            ? PINNED_CLOAKED
+           : fault == WORLD_FULL_SCREEN        ? PINNED_FULL_SCREEN
+           : fault == WORLD_FOREGROUND_REFUSED ? PINNED_FOREGROUND_REFUSED
+           : fault == WORLD_HIGH_CONTRAST      ? PINNED_HIGH_CONTRAST
+                                               : PINNED_PLAIN;
 }
 
 // Ends the game processes this run's launcher started, by the ids it logged.

@@ -45,11 +45,10 @@ static void advance_to(uint64_t when)
 // Passes virtual time up to `when`, running the late calls that come due.
 static void pass_virtual_time_to(uint64_t when)
 {
-    if (virtual_time.pass_to) {
+    if (virtual_time.pass_to)
         virtual_time.pass_to(when);
-        return;
-    }
-    advance_to(when);
+    else
+        advance_to(when);
 }
 
 void discard_call(LauncherCall* call)
@@ -170,47 +169,20 @@ static void collect_report(const char* line)
 
 int pinned_machine = PINNED_PLAIN;
 
-static int pinned_elevation(DWORD)
-{
-    return pinned_machine == PINNED_ELEVATED ? ELEVATION_ABOVE : ELEVATION_NOT_ABOVE;
-}
-
-static int pinned_cloaked(HWND)
-{
-    return pinned_machine == PINNED_CLOAKED;
-}
-
-static int pinned_presence()
-{
-    return pinned_machine == PINNED_AWAY ? SESSION_AWAY : SESSION_PRESENT;
-}
-
-static int pinned_activity()
-{
-    return pinned_machine == PINNED_FULL_SCREEN   ? ACTIVITY_FULL_SCREEN
-           : pinned_machine == PINNED_BUSY         ? ACTIVITY_BUSY
-           : pinned_machine == PINNED_PRESENTATION ? ACTIVITY_PRESENTATION
-                                                   : ACTIVITY_FREE;
-}
-
-static int pinned_high_contrast()
-{
-    return pinned_machine == PINNED_HIGH_CONTRAST;
-}
-
-static BOOL WINAPI pinned_set_foreground(HWND window)
-{
-    return pinned_machine != PINNED_FOREGROUND_REFUSED && SetForegroundWindow(window);
-}
-
-static DWORD pinned_hidden_launcher()
-{
-    return pinned_machine == PINNED_LAUNCHER_HIDDEN ? GetCurrentProcessId() : 0;
-}
-
+// The system's answers, as pinned_machine has them.
 static const MachineQueries PINNED_QUERIES = {
-    pinned_elevation,     pinned_cloaked,        pinned_presence,       pinned_activity,
-    pinned_high_contrast, pinned_set_foreground, pinned_hidden_launcher,
+    [](DWORD) { return pinned_machine == PINNED_ELEVATED ? (int)ELEVATION_ABOVE : (int)ELEVATION_NOT_ABOVE; },
+    [](HWND) { return (int)(pinned_machine == PINNED_CLOAKED); },
+    [] { return pinned_machine == PINNED_AWAY ? (int)SESSION_AWAY : (int)SESSION_PRESENT; },
+    [] {
+        return pinned_machine == PINNED_FULL_SCREEN    ? (int)ACTIVITY_FULL_SCREEN
+               : pinned_machine == PINNED_BUSY         ? (int)ACTIVITY_BUSY
+               : pinned_machine == PINNED_PRESENTATION ? (int)ACTIVITY_PRESENTATION
+                                                       : (int)ACTIVITY_FREE;
+    },
+    [] { return (int)(pinned_machine == PINNED_HIGH_CONTRAST); },
+    [](HWND window) -> BOOL { return pinned_machine != PINNED_FOREGROUND_REFUSED && SetForegroundWindow(window); },
+    []() -> DWORD { return pinned_machine == PINNED_LAUNCHER_HIDDEN ? GetCurrentProcessId() : 0; },
 };
 
 static TickSource saved_tick_source;
