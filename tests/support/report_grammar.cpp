@@ -40,10 +40,7 @@ std::vector<std::string> split(const std::string& text, char separator)
 
 int lists(const std::string& words, const std::string& word)
 {
-    for (const std::string& listed : split(words, ','))
-        if (listed == word)
-            return 1;
-    return 0;
+    return ("," + words + ",").find("," + word + ",") != std::string::npos;
 }
 
 int is_command(const std::string& word)
