@@ -76,7 +76,7 @@ void start_stranger_java()
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
-    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (!create_process(nullptr, &line[0], FALSE, 0, &startup, &process))
         return;
     WaitForSingleObject(process.hProcess, 20000);
     CloseHandle(process.hThread);

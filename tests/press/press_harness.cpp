@@ -309,8 +309,7 @@ unsigned long start_game(StartedGame* game, int ms, HANDLE launcher)
             return 0;
         flags = EXTENDED_STARTUPINFO_PRESENT;
     }
-    BOOL started = CreateProcessW(path.c_str(), &line[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr,
-                                  &startup.StartupInfo, &game->process);
+    BOOL started = create_process(path.c_str(), &line[0], FALSE, flags, &startup.StartupInfo, &game->process);
     if (launcher)
         DeleteProcThreadAttributeList(startup.lpAttributeList);
     return started ? game->process.dwProcessId : 0;

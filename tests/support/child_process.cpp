@@ -13,6 +13,19 @@ std::wstring build_path(const wchar_t* file_name)
     return path.substr(0, slash + 1) + file_name;
 }
 
+BOOL create_process(const wchar_t* program, wchar_t* line, BOOL inherit, DWORD flags, STARTUPINFOW* startup,
+                    PROCESS_INFORMATION* process)
+{
+    for (int attempt = 0;; attempt++) {
+        if (CreateProcessW(program, line, nullptr, nullptr, inherit, flags, nullptr, nullptr, startup, process))
+            return TRUE;
+        fprintf(stderr, "CreateProcess failed with error %lu%s\n", GetLastError(), attempt == 0 ? ", once more" : "");
+        if (attempt == 1)
+            return FALSE;
+        Sleep(500);
+    }
+}
+
 std::wstring quote_argument(const std::wstring& argument)
 {
     if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos)
@@ -68,8 +81,7 @@ int start_program(const std::wstring& program, const std::vector<std::wstring>& 
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     std::vector<wchar_t> line(command.begin(), command.end());
     line.push_back(0);
-    BOOL started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                  nullptr, &startup, process);
+    BOOL started = create_process(program.c_str(), line.data(), TRUE, 0, &startup, process);
     // Only the child writes now: each pipe ends when it does.
     CloseHandle(write_end);
     if (errors)

@@ -21,6 +21,12 @@ std::wstring build_path(const wchar_t* file_name);
 // Quotes one argument the way CommandLineToArgvW reads it back.
 std::wstring quote_argument(const std::wstring& argument);
 
+// CreateProcessW, tried once more after a failure, each failure printed with
+// its error: under Wine a start can fail for a moment on a loaded machine,
+// which says nothing of the tool.
+BOOL create_process(const wchar_t* program, wchar_t* line, BOOL inherit, DWORD flags, STARTUPINFOW* startup,
+                    PROCESS_INFORMATION* process);
+
 // Starts a program with arguments, its standard output going into a pipe
 // whose read end lands in *output, and with `errors` its standard error into
 // another (else it shares ours). 1 on success; the caller closes the handles

@@ -69,18 +69,7 @@ int start_launcher(SimulatedLauncher* launcher, const std::vector<std::wstring>&
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
-    // A start can fail for a moment on a loaded machine, which says nothing
-    // of the tool: once more, saying why.
-    int created = 0;
-    for (int attempt = 0; attempt < 2 && !created; attempt++) {
-        created = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                 &startup, &launcher->process);
-        if (!created) {
-            fprintf(stderr, "start_launcher: CreateProcess failed with error %lu\n", GetLastError());
-            Sleep(500);
-        }
-    }
-    if (!created)
+    if (!create_process(program.c_str(), line.data(), FALSE, 0, &startup, &launcher->process))
         return 0;
     // Ready once its log says so and a window is visible (long enough for a
     // loaded machine).

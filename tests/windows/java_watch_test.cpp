@@ -16,8 +16,7 @@ struct Process {
         line.push_back(0);
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
-        if (!CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &info))
+        if (!create_process(path.c_str(), line.data(), FALSE, 0, &startup, &info))
             return 0;
         return info.dwProcessId;
     }
