@@ -297,21 +297,20 @@ int wait_on_virtual_time(LauncherCall* call, HWND, uint32_t limit_ms)
     uint64_t served = world.busy_until > start ? world.busy_until : start;
     uint64_t given_up_at = waited_until(start, limit_ms);
     if (served + cost > given_up_at) {
-        if (served <= given_up_at)
+        int begun = served <= given_up_at;
+        if (begun)
             world.busy_until = served + cost;
         pass_time_to(given_up_at);
         if (call->kind == CALL_UI_SCAN)
             world.result->overruns++;
         // An action begun lands when its time comes, as one left in a
         // worker does; a scan's late end changes nothing but the time.
-        if (served <= given_up_at && call->kind == CALL_UI_ACTION) {
+        if (begun && call->kind == CALL_UI_ACTION) {
             hold_late_call(call, served + cost);
             return CALL_OVERRAN;
         }
-        if (call->discard)
-            call->discard(call);
-        free_launcher_call(call);
-        return served <= given_up_at ? CALL_OVERRAN : CALL_NOT_STARTED;
+        discard_call(call);
+        return begun ? CALL_OVERRAN : CALL_NOT_STARTED;
     }
     // The page is read half way through the scan's time.
     pass_time_to(served);
